@@ -1,0 +1,47 @@
+// quote() and Value::dump(): whole renderings by the reader library's writer.
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "node.hpp"
+#include "render.hpp"
+#include "zu/json/writer.hpp"
+
+namespace zu::json {
+
+std::string quote(std::string_view text) {
+  if (text.empty()) return "\"\"";
+  if (text.data() == nullptr) return {};
+  bool ascii = false;
+  const std::uint64_t cost =
+      detail::plain_literal_cost(text, std::numeric_limits<std::uint64_t>::max(), ascii);
+  std::string literal;
+  if (ascii) {
+    literal.reserve(cost + 2);
+    literal.push_back('"');
+    detail::append_ascii_literal_body(text, literal);
+    literal.push_back('"');
+    return literal;
+  }
+  literal.push_back('"');
+  if (!detail::render_literal_chunk(text, &literal)) return {};
+  literal.push_back('"');
+  return literal;
+}
+
+std::string Value::dump() const {
+  yyjson_val* node = detail::Access::node(*this);
+  if (node == nullptr) return {};
+  size_t length = 0;
+  yyjson_write_err error{};
+  std::unique_ptr<char, decltype(&std::free)> text(
+      yyjson_val_write_opts(node, 0, nullptr, &length, &error), &std::free);
+  if (!text) {
+    if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
+    return {};
+  }
+  return std::string(text.get(), length);
+}
+
+}  // namespace zu::json

@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+
+#include <zu/json.hpp>
+
