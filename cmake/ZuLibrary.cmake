@@ -20,7 +20,9 @@ function(zu_add_library target)
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:zu_warnings>)
-  if(NOT MSVC)
+  # Every symbol a library needs must come from its declared dependencies. Sanitized
+  # clang builds are the exception: their runtime is linked into the executable only.
+  if(NOT MSVC AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     target_link_options(${target} PRIVATE "LINKER:--no-undefined")
   endif()
   install(TARGETS ${target} EXPORT ${ARG_EXPORT_SET}Targets
