@@ -1,12 +1,12 @@
 #include "duplicate_walk.hpp"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "member_names.hpp"
 #include "node.hpp"
 
 namespace zu::json::detail {
@@ -24,64 +24,6 @@ struct Frame {
 
 std::string_view key_text(yyjson_val* key) noexcept {
   return {unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)};
-}
-
-bool same_key(yyjson_val* a, yyjson_val* b) noexcept {
-  const std::size_t n = unsafe_yyjson_get_len(a);
-  return n == unsafe_yyjson_get_len(b) &&
-         std::memcmp(unsafe_yyjson_get_str(a), unsafe_yyjson_get_str(b), n) == 0;
-}
-
-// Objects up to this many members are checked pair by pair, which beats any set for the
-// small objects that make up most documents and allocates nothing.
-constexpr std::size_t kPairwiseLimit = 16;
-
-// Larger objects are checked by sorting their names. Unlike a hash set with a fixed hash,
-// sorting cannot be driven quadratic by names chosen to collide.
-struct NamedMember {
-  std::string_view name;
-  std::size_t position;
-  yyjson_val* key;  // (nonnull)
-};
-
-// first_repeat returns the key node of the first member of `object` (in document order)
-// whose name an earlier member already has, or null.
-yyjson_val* first_repeat(yyjson_val* object, std::vector<NamedMember>& scratch) {
-  const std::size_t count = unsafe_yyjson_get_len(object);
-  if (count < 2) return nullptr;
-  yyjson_val* key = unsafe_yyjson_get_first(object);
-  if (count <= kPairwiseLimit) {
-    yyjson_val* earlier[kPairwiseLimit];
-    for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
-      for (std::size_t j = 0; j < i; ++j) {
-        if (same_key(earlier[j], key)) return key;
-      }
-      earlier[i] = key;
-    }
-    return nullptr;
-  }
-
-  scratch.clear();
-  scratch.reserve(count);
-  for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
-    scratch.push_back({key_text(key), i, key});
-  }
-  std::sort(scratch.begin(), scratch.end(), [](const NamedMember& a, const NamedMember& b) {
-    if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
-    const int order = std::memcmp(a.name.data(), b.name.data(), a.name.size());
-    return order != 0 ? order < 0 : a.position < b.position;
-  });
-  // Inserting the names in document order would first fail at the earliest second
-  // occurrence of any name: the second entry of each run of equal names.
-  const NamedMember* found = nullptr;
-  for (std::size_t i = 1; i < count; ++i) {
-    const bool second_of_run = scratch[i].name == scratch[i - 1].name &&
-                               (i < 2 || scratch[i - 2].name != scratch[i].name);
-    if (second_of_run && (found == nullptr || scratch[i].position < found->position)) {
-      found = &scratch[i];
-    }
-  }
-  return found == nullptr ? nullptr : found->key;
 }
 
 void append_escaped(std::string& pointer, std::string_view name) {
@@ -142,15 +84,17 @@ std::optional<std::string> find_duplicate_member(yyjson_val* root) {
     yyjson_val* container = stack[top].node;
     const std::size_t count = unsafe_yyjson_get_len(container);
     if (unsafe_yyjson_is_arr(container)) {
+      if (!has_container_child(container)) continue;
       yyjson_val* element = unsafe_yyjson_get_first(container);
       for (std::size_t i = 0; i < count; ++i, element = next_sibling(element)) {
         if (is_container(element)) stack.push_back({element, nullptr, i, false});
       }
       continue;
     }
-    if (yyjson_val* repeated = first_repeat(container, scratch)) {
+    if (yyjson_val* repeated = first_repeated_name(container, scratch)) {
       return pointer_to(stack, top, repeated);
     }
+    if (!has_container_child(container)) continue;
     yyjson_val* key = unsafe_yyjson_get_first(container);
     for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
       if (is_container(key + 1)) stack.push_back({key + 1, key, 0, false});

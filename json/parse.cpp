@@ -1,5 +1,12 @@
-// parse(): byte limit, nesting pre-scan, strict read, duplicate-member walk, in this
-// order; the first failing step decides the result.
+// parse(): byte limit, nesting limit, strict read, duplicate members; the first failing
+// check decides the result.
+//
+// The nesting verdict of the raw-byte pre-scan is, for text the reader accepts, the same
+// as the parsed tree's: outside strings, the brackets of valid JSON are its containers.
+// So the common path reads first and checks depth on the tree, in the same pass that
+// looks for repeated names, and the pre-scan runs only where its verdict can differ:
+// when the reader refuses the text, and before a duplicate member is reported (a deeper
+// container may come later). The result is the same as running the checks in order.
 #include <new>
 #include <string>
 #include <utility>
@@ -8,6 +15,7 @@
 #include "duplicate_walk.hpp"
 #include "nesting_scan.hpp"
 #include "node.hpp"
+#include "tree_check.hpp"
 #include "zu/json/document.hpp"
 
 namespace zu::json {
@@ -31,9 +39,6 @@ ParseError failure(ParseErrorCode code) {
 
 std::variant<Document, ParseError> parse(std::string_view text, Limits limits) {
   if (text.size() > limits.max_bytes) return failure(ParseErrorCode::byte_limit);
-  if (!detail::nesting_within(text, limits.max_depth)) {
-    return failure(ParseErrorCode::nesting_limit);
-  }
 
   // Without the in-place flag the reader copies the text into the document's own string
   // pool and leaves the input untouched, so casting away const is safe.
@@ -41,18 +46,33 @@ std::variant<Document, ParseError> parse(std::string_view text, Limits limits) {
   yyjson_read_err error{};
   yyjson_doc* doc = yyjson_read_opts(const_cast<char*>(text.data()), text.size(), 0, &alc, &error);
   if (doc == nullptr) {
+    if (!detail::nesting_within(text, limits.max_depth)) {
+      return failure(ParseErrorCode::nesting_limit);
+    }
     if (error.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
     return failure(ParseErrorCode::invalid_json);
   }
   Document document = detail::Access::document(doc);
+  yyjson_val* root = yyjson_doc_get_root(doc);
 
-  if (auto pointer = detail::find_duplicate_member(yyjson_doc_get_root(doc))) {
-    ParseError error_record = failure(ParseErrorCode::duplicate_member);
-    error_record.pointer = std::move(*pointer);
-    error_record.document = std::move(document);
-    return error_record;
+  switch (detail::check_tree(root, limits.max_depth)) {
+    case detail::TreeVerdict::ok:
+      return document;
+    case detail::TreeVerdict::too_deep:
+      return failure(ParseErrorCode::nesting_limit);
+    case detail::TreeVerdict::duplicate:
+      break;
   }
-  return document;
+  if (!detail::nesting_within(text, limits.max_depth)) {
+    return failure(ParseErrorCode::nesting_limit);
+  }
+  // The walk that names the member follows the reporting order, which differs from the
+  // check's document order when several objects repeat names.
+  auto pointer = detail::find_duplicate_member(root);
+  ParseError error_record = failure(ParseErrorCode::duplicate_member);
+  error_record.pointer = pointer ? std::move(*pointer) : std::string();
+  error_record.document = std::move(document);
+  return error_record;
 }
 
 }  // namespace zu::json

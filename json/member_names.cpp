@@ -1,0 +1,80 @@
+#include "member_names.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "node.hpp"
+
+namespace zu::json::detail {
+namespace {
+
+std::string_view key_text(yyjson_val* key) noexcept {
+  return {unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)};
+}
+
+bool same_name(yyjson_val* a, yyjson_val* b) noexcept {
+  const std::size_t n = unsafe_yyjson_get_len(a);
+  if (n != unsafe_yyjson_get_len(b)) return false;
+  const char* x = unsafe_yyjson_get_str(a);
+  const char* y = unsafe_yyjson_get_str(b);
+  return n == 0 || (x[0] == y[0] && std::memcmp(x, y, n) == 0);
+}
+
+// Objects up to this many members are checked against a 64-bit filter of name lengths,
+// comparing names only when a length was seen before. That beats any set for the small
+// objects that make up most documents, reads no name bytes in the usual case, and
+// allocates nothing.
+constexpr std::size_t kSmallObject = 16;
+
+yyjson_val* first_repeat_small(yyjson_val* first, std::size_t count) noexcept {
+  yyjson_val* earlier[kSmallObject];
+  std::uint64_t seen = 0;
+  yyjson_val* key = first;
+  for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
+    const std::uint64_t bit = std::uint64_t{1} << (unsafe_yyjson_get_len(key) & 63);
+    if ((seen & bit) != 0) {
+      for (std::size_t j = 0; j < i; ++j) {
+        if (same_name(earlier[j], key)) return key;
+      }
+    }
+    seen |= bit;
+    earlier[i] = key;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+yyjson_val* first_repeated_name(yyjson_val* object, std::vector<NamedMember>& scratch) {
+  const std::size_t count = unsafe_yyjson_get_len(object);
+  if (count < 2) return nullptr;
+  yyjson_val* key = unsafe_yyjson_get_first(object);
+  if (count <= kSmallObject) return first_repeat_small(key, count);
+
+  // Larger objects sort their names: unlike a hash set with a fixed hash, sorting cannot
+  // be driven quadratic by names chosen to collide.
+  scratch.clear();
+  scratch.reserve(count);
+  for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
+    scratch.push_back({key_text(key), i, key});
+  }
+  std::sort(scratch.begin(), scratch.end(), [](const NamedMember& a, const NamedMember& b) {
+    if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+    const int order = std::memcmp(a.name.data(), b.name.data(), a.name.size());
+    return order != 0 ? order < 0 : a.position < b.position;
+  });
+  // Inserting the names in document order would first fail at the earliest second
+  // occurrence of any name: the second entry of each run of equal names.
+  const NamedMember* found = nullptr;
+  for (std::size_t i = 1; i < count; ++i) {
+    const bool second_of_run = scratch[i].name == scratch[i - 1].name &&
+                               (i < 2 || scratch[i - 2].name != scratch[i].name);
+    if (second_of_run && (found == nullptr || scratch[i].position < found->position)) {
+      found = &scratch[i];
+    }
+  }
+  return found == nullptr ? nullptr : found->key;
+}
+
+}  // namespace zu::json::detail

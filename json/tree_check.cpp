@@ -1,0 +1,145 @@
+#include "tree_check.hpp"
+
+#include <cstring>
+#include <vector>
+
+#include "level_stack.hpp"
+#include "member_names.hpp"
+#include "node.hpp"
+
+namespace zu::json::detail {
+namespace {
+
+// Objects up to this many members are checked with a 64-bit filter of name lengths:
+// names are compared only when their length was seen before in the same object, so the
+// usual case reads no name bytes. Larger objects are sorted (first_repeated_name).
+constexpr std::size_t kFiltered = 16;
+
+bool same_name(yyjson_val* a, yyjson_val* b) noexcept {
+  const std::size_t n = unsafe_yyjson_get_len(a);
+  if (n != unsafe_yyjson_get_len(b)) return false;
+  // Schema-like names of one length often share a prefix and differ a few bytes in
+  // ("minimum", "maximum"); a short loop settles those without a library call.
+  const char* x = unsafe_yyjson_get_str(a);
+  const char* y = unsafe_yyjson_get_str(b);
+  const std::size_t head = n < 16 ? n : 16;
+  for (std::size_t i = 0; i < head; ++i) {
+    if (x[i] != y[i]) return false;
+  }
+  return n == head || std::memcmp(x + head, y + head, n - head) == 0;
+}
+
+std::uint64_t length_bit(yyjson_val* key) noexcept {
+  return std::uint64_t{1} << (unsafe_yyjson_get_len(key) & 63);
+}
+
+// An object whose values are all scalars keeps its keys at every second node, so its
+// names are reached without following sibling links.
+bool flat_object_repeats(yyjson_val* object) noexcept {
+  const std::size_t count = unsafe_yyjson_get_len(object);
+  yyjson_val* first = object + 1;
+  std::uint64_t seen = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    yyjson_val* key = first + 2 * i;
+    const std::uint64_t bit = length_bit(key);
+    if ((seen & bit) != 0) {
+      for (std::size_t j = 0; j < i; ++j) {
+        if (same_name(first + 2 * j, key)) return true;
+      }
+    }
+    seen |= bit;
+  }
+  return false;
+}
+
+// An open container. Objects of up to kFiltered members are checked for repeated names
+// while their members are visited, so each member is touched once.
+struct Open {
+  yyjson_val* next;       // (nullable) the next element, or the next member's key
+  yyjson_val* first_key;  // (nullable) objects only: the first member's key
+  std::size_t remaining;  // children not yet visited
+  std::uint64_t seen;     // length filter of the names visited so far
+  bool object;
+  bool names_checked;     // the whole object was checked when it was opened
+};
+
+bool repeats_earlier(yyjson_val* first_key, yyjson_val* key) noexcept {
+  for (yyjson_val* k = first_key; k != key; k = next_sibling(k + 1)) {
+    if (same_name(k, key)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
+  if (root == nullptr || !is_container(root)) return TreeVerdict::ok;
+  LevelStack<Open> stack;
+  std::vector<NamedMember> scratch;
+
+  // enter checks one container at `depth` and opens it when it has containers inside.
+  auto enter = [&](yyjson_val* container, std::uint64_t depth) -> TreeVerdict {
+    if (depth >= max_depth) return TreeVerdict::too_deep;
+    const bool object = unsafe_yyjson_is_obj(container);
+    const std::size_t count = unsafe_yyjson_get_len(container);
+    const bool nested = has_container_child(container);
+    bool names_checked = false;
+    if (object && count > 1) {
+      if (count > kFiltered) {
+        if (first_repeated_name(container, scratch) != nullptr) return TreeVerdict::duplicate;
+        names_checked = true;
+      } else if (!nested) {
+        if (flat_object_repeats(container)) return TreeVerdict::duplicate;
+      }
+    }
+    if (nested) {
+      yyjson_val* first = unsafe_yyjson_get_first(container);
+      stack.push({first, object ? first : nullptr, count, 0, object, names_checked || !object});
+    }
+    return TreeVerdict::ok;
+  };
+
+  if (const TreeVerdict verdict = enter(root, 0); verdict != TreeVerdict::ok) return verdict;
+  while (!stack.empty()) {
+    // Visit the top container's remaining children with its state in locals, until one
+    // of them is a container to descend into.
+    Open& open = stack.top();
+    yyjson_val* next = open.next;
+    std::size_t remaining = open.remaining;
+    std::uint64_t seen = open.seen;
+    yyjson_val* descend = nullptr;
+    while (remaining != 0) {
+      --remaining;
+      yyjson_val* child = next;
+      if (open.object) {
+        if (!open.names_checked) {
+          const std::uint64_t bit = length_bit(child);
+          if ((seen & bit) != 0 && repeats_earlier(open.first_key, child)) {
+            return TreeVerdict::duplicate;
+          }
+          seen |= bit;
+        }
+        ++child;
+      }
+      next = next_sibling(child);
+      if (is_container(child)) {
+        descend = child;
+        break;
+      }
+    }
+    if (descend == nullptr) {
+      stack.pop();
+      continue;
+    }
+    open.next = next;
+    open.remaining = remaining;
+    open.seen = seen;
+    // `open` may dangle from here: enter() can push.
+    if (const TreeVerdict verdict = enter(descend, stack.size()); verdict != TreeVerdict::ok) {
+      return verdict;
+    }
+  }
+  return TreeVerdict::ok;
+}
+
+}  // namespace zu::json::detail
