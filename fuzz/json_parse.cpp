@@ -15,6 +15,33 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
+// The raw-byte nesting rule, written out plainly: the verdict parse() must agree with
+// whatever order it runs its checks in.
+bool too_deep(std::string_view text, std::uint64_t max_depth) {
+  std::uint64_t depth = 0;
+  bool in_string = false;
+  bool escaped = false;
+  for (char c : text) {
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (depth == max_depth) return true;
+      ++depth;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
+}
+
 zu::json::Document reparse(const std::string& text) {
   auto parsed = zu::json::parse(text, {.max_bytes = text.size(), .max_depth = 1u << 20});
   check(std::holds_alternative<zu::json::Document>(parsed));
@@ -49,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint64_t depth = data[0] % 40;
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   auto parsed = zu::json::parse(text, {.max_bytes = 1u << 16, .max_depth = depth});
+  const bool nesting = std::holds_alternative<zu::json::ParseError>(parsed) &&
+                       std::get<zu::json::ParseError>(parsed).code == zu::json::ParseErrorCode::nesting_limit;
+  check(nesting == (text.size() <= (1u << 16) && too_deep(text, depth)));
   if (auto* doc = std::get_if<zu::json::Document>(&parsed)) {
     check(doc->retained_bytes() <= zu::json::retained_size_bound(text.size()));
     round_trip(doc->root(), depth);

@@ -84,7 +84,7 @@ std::optional<std::string> find_duplicate_member(yyjson_val* root) {
     yyjson_val* container = stack[top].node;
     const std::size_t count = unsafe_yyjson_get_len(container);
     if (unsafe_yyjson_is_arr(container)) {
-      if (!has_container_child(container)) continue;
+      if (!has_nested_members(container)) continue;  // empty containers repeat nothing
       yyjson_val* element = unsafe_yyjson_get_first(container);
       for (std::size_t i = 0; i < count; ++i, element = next_sibling(element)) {
         if (is_container(element)) stack.push_back({element, nullptr, i, false});
@@ -94,7 +94,7 @@ std::optional<std::string> find_duplicate_member(yyjson_val* root) {
     if (yyjson_val* repeated = first_repeated_name(container, scratch)) {
       return pointer_to(stack, top, repeated);
     }
-    if (!has_container_child(container)) continue;
+    if (!has_nested_members(container)) continue;  // empty containers repeat nothing
     yyjson_val* key = unsafe_yyjson_get_first(container);
     for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
       if (is_container(key + 1)) stack.push_back({key + 1, key, 0, false});

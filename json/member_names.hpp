@@ -22,9 +22,10 @@ struct NamedMember {
 // the names, so no choice of names makes it quadratic.
 yyjson_val* first_repeated_name(yyjson_val* object, std::vector<NamedMember>& scratch);
 
-// has_container_child returns true when some member value or element of `container` is
-// itself an array or object, read from the span the reader records for the subtree.
-inline bool has_container_child(yyjson_val* container) noexcept {
+// has_nested_members returns true when some member value or element of `container` has
+// members or elements of its own, read from the span the reader records for the subtree.
+// When it is false every child is one node: a scalar or an empty container.
+inline bool has_nested_members(yyjson_val* container) noexcept {
   const std::size_t slots_per_child = unsafe_yyjson_is_obj(container) ? 2 : 1;
   const std::size_t flat = (slots_per_child * unsafe_yyjson_get_len(container) + 1) * sizeof(yyjson_val);
   return container->uni.ofs != flat;

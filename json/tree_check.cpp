@@ -82,7 +82,15 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
     if (depth >= max_depth) return TreeVerdict::too_deep;
     const bool object = unsafe_yyjson_is_obj(container);
     const std::size_t count = unsafe_yyjson_get_len(container);
-    const bool nested = has_container_child(container);
+    const bool nested = has_nested_members(container);
+    if (!nested && depth + 1 >= max_depth && count != 0) {
+      // Every child is one node, but an empty container among them still sits one level
+      // deeper; only at the limit is it worth looking.
+      yyjson_val* child = unsafe_yyjson_get_first(container) + (object ? 1 : 0);
+      for (std::size_t i = 0; i < count; ++i, child += object ? 2 : 1) {
+        if (is_container(child)) return TreeVerdict::too_deep;
+      }
+    }
     bool names_checked = false;
     if (object && count > 1) {
       if (count > kFiltered) {

@@ -79,6 +79,26 @@ TEST(ParseLimits, MalformedButTooDeepReportsNesting) {
             ParseErrorCode::nesting_limit);
 }
 
+TEST(ParseLimits, EmptyContainersCountTowardsDepth) {
+  for (const char* text : {"[[[]]]", "[[[ ]]]", "[[{}]]", R"({"a":{"b":[]}})", R"([1,{"k":{}}])"}) {
+    EXPECT_EQ(parse_error(text, {.max_bytes = 64, .max_depth = 2}).code, ParseErrorCode::nesting_limit)
+        << text;
+    EXPECT_TRUE(parse_document(text, {.max_bytes = 64, .max_depth = 3}).root().valid()) << text;
+  }
+}
+
+TEST(ParseLimits, NestingWinsOverDuplicatesWherever) {
+  // The duplicate comes first in the text, the too-deep container after it.
+  EXPECT_EQ(parse_error(R"({"a":1,"a":2,"b":[[[1]]]})", {.max_bytes = 64, .max_depth = 3}).code,
+            ParseErrorCode::nesting_limit);
+  EXPECT_EQ(parse_error(R"([{"a":1,"a":2},[[[1]]]])", {.max_bytes = 64, .max_depth = 3}).code,
+            ParseErrorCode::nesting_limit);
+  EXPECT_EQ(parse_error(R"([[[{"a":1,"a":2}]]])", {.max_bytes = 64, .max_depth = 3}).code,
+            ParseErrorCode::nesting_limit);
+  EXPECT_EQ(parse_error(R"({"a":1,"a":2,"b":[[[1]]]})", {.max_bytes = 64, .max_depth = 4}).code,
+            ParseErrorCode::duplicate_member);
+}
+
 TEST(ParseStrictness, RefusesEverythingBeyondStrictJson) {
   for (const char* text :
        {"", " ", "[1,]", "{\"a\":1,}", "// c\n1", "/* c */ 1", "NaN", "Infinity", "[-Infinity]",
