@@ -1,5 +1,8 @@
 #include "render.hpp"
 
+#include "real_text.hpp"
+#include "text_scan.hpp"
+
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -69,60 +72,53 @@ std::string_view embedded_escape(unsigned char c) noexcept {
   return {};
 }
 
-std::uint64_t plain_literal_cost(std::string_view text, std::uint64_t budget,
-                                 bool& ascii) noexcept {
-  std::uint64_t cost = 0;
-  unsigned char high = 0;
-  // The budget is checked once per block, which reaches the same verdict as checking
-  // every byte without paying for it on every byte.
-  constexpr std::size_t kBlock = 256;
-  for (std::size_t start = 0; start < text.size(); start += kBlock) {
-    const std::size_t stop = std::min(text.size(), start + kBlock);
-    for (std::size_t i = start; i < stop; ++i) {
-      const auto c = static_cast<unsigned char>(text[i]);
-      high |= c;
-      cost += 1;
-      if (c < 0x20) {
-        cost += kTables.plain_length[c] - 1u;
-      } else if (c == '"' || c == '\\') {
-        cost += 1;
-      }
+std::uint64_t literal_cost(std::string_view text, bool& high) noexcept {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  std::uint64_t cost = text.size();
+  bool stop_at_high = true;
+  for (;;) {
+    p = find_special(p, end, stop_at_high);
+    if (p == end) break;
+    const auto c = static_cast<unsigned char>(*p++);
+    if (c >= 0x80) {
+      stop_at_high = false;  // one high byte is enough to know validation is needed
+      continue;
     }
-    if (cost > budget) break;
+    cost += plain_escape(c).size() - 1;
   }
-  ascii = high < 0x80;
+  high = !stop_at_high;
   return cost;
 }
 
-void append_ascii_literal_body(std::string_view text, std::string& out) {
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::string_view escape = plain_escape(static_cast<unsigned char>(text[i]));
-    if (escape.empty()) continue;
-    out.append(text.data() + run, i - run);
-    out.append(escape);
-    run = i + 1;
+void append_literal_body(std::string_view text, std::string& out) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (;;) {
+    const char* special = find_special(p, end, false);
+    out.append(p, static_cast<std::size_t>(special - p));
+    if (special == end) return;
+    out.append(plain_escape(static_cast<unsigned char>(*special)));
+    p = special + 1;
   }
-  out.append(text.data() + run, text.size() - run);
 }
 
-bool render_literal_chunk(std::string_view chunk, std::string* out) {
+bool render_literal(std::string_view text, std::string& out) {
   yyjson_mut_val node{};
-  yyjson_mut_set_strn(&node, chunk.data(), chunk.size());
+  yyjson_mut_set_strn(&node, text.data(), text.size());
   size_t length = 0;
   yyjson_write_err error{};
-  std::unique_ptr<char, decltype(&std::free)> text(
+  std::unique_ptr<char, decltype(&std::free)> rendered(
       yyjson_mut_val_write_opts(&node, 0, nullptr, &length, &error), &std::free);
-  if (!text) {
+  if (!rendered) {
     if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
     return false;
   }
-  if (length < 2) return false;
-  if (out != nullptr) out->append(text.get() + 1, length - 2);
+  out.append(rendered.get(), length);
   return true;
 }
 
-std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) {
+std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) noexcept {
   switch (yyjson_get_tag(node)) {
     case YYJSON_TYPE_NULL | YYJSON_SUBTYPE_NONE:
       std::memcpy(buffer, "null", 4);
@@ -139,34 +135,15 @@ std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) {
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT:
       return static_cast<std::size_t>(
           std::to_chars(buffer, buffer + kScalarBuffer, node->uni.i64).ptr - buffer);
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL:
-      break;
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL: {
+      char text[kRealTextMax];
+      const std::size_t n = format_real(node->uni.f64, text);
+      std::memcpy(buffer, text, n);
+      return n;
+    }
     default:
       return 0;
   }
-  // Reals take the reader library's shortest round-trip form. A small pool on the stack
-  // spares the heap; should it ever be too small, the default allocator takes over.
-  alignas(16) unsigned char pool[256];
-  yyjson_alc alc;
-  yyjson_alc_pool_init(&alc, pool, sizeof pool);
-  size_t length = 0;
-  yyjson_write_err error{};
-  char* text = yyjson_val_write_opts(node, 0, &alc, &length, &error);
-  if (text != nullptr) {
-    const std::size_t n = length < kScalarBuffer ? length : 0;
-    std::memcpy(buffer, text, n);
-    return n;
-  }
-  if (error.code != YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) return 0;
-  std::unique_ptr<char, decltype(&std::free)> heap(
-      yyjson_val_write_opts(node, 0, nullptr, &length, &error), &std::free);
-  if (!heap) {
-    if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
-    return 0;
-  }
-  const std::size_t n = length < kScalarBuffer ? length : 0;
-  std::memcpy(buffer, heap.get(), n);
-  return n;
 }
 
 }  // namespace zu::json::detail

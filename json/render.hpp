@@ -1,7 +1,10 @@
 // Rendering of scalars and string literals, shared by the writer, quote() and dump().
 //
-// String literals follow the reader library's writer at its default options: valid
-// UTF-8 is required, and only the quote, the backslash and control bytes are escaped.
+// Everything here renders exactly what the reader library's writer renders at its default
+// options: string literals require valid UTF-8 and escape only the quote, the backslash
+// and control bytes; reals take their shortest round-trip text. The writer renders
+// itself, for speed; quote() and dump() call the library, and the tests hold the two to
+// the same bytes.
 #pragma once
 
 #include <yyjson.h>
@@ -21,23 +24,22 @@ std::string_view plain_escape(unsigned char c) noexcept;
 // an empty view when the byte is copied unchanged.
 std::string_view embedded_escape(unsigned char c) noexcept;
 
-// plain_literal_cost returns the bytes `text` takes inside a plain string literal, quotes
-// excluded, stopping early (with a result above `budget`) once it passes `budget`.
-// `ascii` is set when every byte is below 0x80.
-std::uint64_t plain_literal_cost(std::string_view text, std::uint64_t budget, bool& ascii) noexcept;
+// literal_cost returns the bytes `text` takes inside a plain string literal, quotes
+// excluded. `high` is set when some byte is 0x80 or above (the text then needs UTF-8
+// validation).
+std::uint64_t literal_cost(std::string_view text, bool& high) noexcept;
 
-// append_ascii_literal_body appends the escaped bytes of an all-ASCII `text`, which is
-// exactly what the reader library's writer produces for it (ASCII is always valid UTF-8).
-void append_ascii_literal_body(std::string_view text, std::string& out);
+// append_literal_body appends `text` with the plain escapes applied; bytes from 0x80 up
+// are copied, so the caller validates UTF-8 first.
+void append_literal_body(std::string_view text, std::string& out);
 
-// render_literal_chunk renders `chunk` with the reader library's writer and appends the
-// literal without its quotes to `out` (when non-null). Returns false when the chunk is
-// not valid UTF-8. Throws std::bad_alloc.
-bool render_literal_chunk(std::string_view chunk, std::string* out);
+// render_literal renders `text` with the reader library's writer and appends the whole
+// literal to `out`. Returns false when the text is not valid UTF-8. Throws std::bad_alloc.
+bool render_literal(std::string_view text, std::string& out);
 
 // render_scalar writes the text of a null, boolean or number node into `buffer` and
-// returns its length; 0 means the node could not be rendered. Throws std::bad_alloc.
+// returns its length; 0 means the node could not be rendered.
 constexpr std::size_t kScalarBuffer = 64;
-std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]);
+std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) noexcept;
 
 }  // namespace zu::json::detail

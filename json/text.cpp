@@ -1,6 +1,5 @@
 // quote() and Value::dump(): whole renderings by the reader library's writer.
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <new>
 
@@ -13,20 +12,8 @@ namespace zu::json {
 std::string quote(std::string_view text) {
   if (text.empty()) return "\"\"";
   if (text.data() == nullptr) return {};
-  bool ascii = false;
-  const std::uint64_t cost =
-      detail::plain_literal_cost(text, std::numeric_limits<std::uint64_t>::max(), ascii);
   std::string literal;
-  if (ascii) {
-    literal.reserve(cost + 2);
-    literal.push_back('"');
-    detail::append_ascii_literal_body(text, literal);
-    literal.push_back('"');
-    return literal;
-  }
-  literal.push_back('"');
-  if (!detail::render_literal_chunk(text, &literal)) return {};
-  literal.push_back('"');
+  if (!detail::render_literal(text, literal)) return {};
   return literal;
 }
 

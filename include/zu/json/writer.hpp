@@ -72,7 +72,15 @@ class ZU_JSON_EXPORT BoundedWriter {
   friend struct detail::WriterCore;
 
   // claim counts n more bytes, or fails the writer when they do not fit.
-  bool claim(std::uint64_t n) noexcept;
+  bool claim(std::uint64_t n) noexcept {
+    if (!good_) return false;
+    if (n > limits_.max_bytes - used_) {
+      good_ = false;
+      return false;
+    }
+    used_ += n;
+    return true;
+  }
 
   Limits limits_;
   std::string* out_;     // (nullable) null means measuring only
