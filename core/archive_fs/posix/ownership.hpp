@@ -1,0 +1,26 @@
+// The private shape of this backend: owner, exact mode, no access control list.
+#pragma once
+
+#include <sys/types.h>
+
+#include "archive_fs/posix/query.hpp"
+#include "zu/archive_fs/handle.hpp"
+
+namespace zu::archive_fs::posix {
+
+// The three exact modes the archive uses.
+inline constexpr mode_t kDirectoryMode = 0700;
+inline constexpr mode_t kWritableMode = 0600;
+inline constexpr mode_t kSealedMode = 0400;
+
+// check_private throws Rejected unless the object behind descriptor, described by info,
+// belongs to the effective user, has exactly mode, and carries no access control list
+// (nor a default list, when it is a directory).
+void check_private(NativeHandle descriptor, const Info& info, mode_t mode);
+
+// drop_inherited_acls removes the access control lists a new object inherited from a
+// parent's default list, so that it is private from its first moment just as the mode
+// says. Throws Rejected when a list exists but cannot be removed.
+void drop_inherited_acls(NativeHandle descriptor, bool directory);
+
+}  // namespace zu::archive_fs::posix

@@ -1,0 +1,30 @@
+// Small helpers around the POSIX calls of this backend.
+#pragma once
+
+#include <fcntl.h>
+
+#include <cerrno>
+
+namespace zu::archive_fs::posix {
+
+// kDirectoryOpen opens a directory for reading without following a symbolic link in the
+// last component. O_DIRECTORY makes the kernel refuse anything else before it opens it,
+// so a FIFO under the name never blocks the open.
+inline constexpr int kDirectoryOpen = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC |
+                                      O_NONBLOCK | O_NOCTTY;
+
+// kFileOpen opens an existing file for reading; O_NONBLOCK keeps a FIFO that was swapped
+// in after the type check from blocking the open (it is refused right after).
+inline constexpr int kFileOpen = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
+// retry calls call until it returns anything but -1 with errno EINTR and returns that
+// result, so that a signal delivered during a system call never turns into a refusal.
+template <typename Call>
+auto retry(Call call) {
+  for (;;) {
+    auto result = call();
+    if (!(result == -1 && errno == EINTR)) return result;
+  }
+}
+
+}  // namespace zu::archive_fs::posix

@@ -1,0 +1,104 @@
+// Locating a store, opening and creating its directories and files, querying them, and
+// reading and writing whole files.
+//
+// Names. Every name given to these operations is one path component in UTF-8, checked
+// by the same rules on every platform so that stored names stay portable: it must be
+// valid UTF-8 without NUL, must not be empty, "." or "..", must not end in '.' or ' ',
+// and must contain no character below U+0020 and none of " * / : < > ? \ |. A name that
+// breaks a rule throws Rejected before anything is opened.
+//
+// Thread safety: every operation may be called from any thread; none keeps state between
+// calls. Handles passed in are only read through (read_all reads at explicit offsets and
+// leaves the file position alone), except that write_all advances the position of the
+// file it writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zu/archive_fs/handle.hpp"
+#include "zu/archive_fs/status.hpp"
+#include "zu/export.hpp"
+
+namespace zu::archive_fs {
+
+// Location is a path resolved into open directories: the result of locate. It is
+// move-only; destroying it closes all its handles.
+//
+// As long as a Location lives, its directories stay the ones that were resolved, even
+// when entries on the path are renamed or replaced: later opens relative to parent never
+// look at the path text again.
+struct Location {
+  // ancestors holds the open directories from the root of the file-system tree down to
+  // the grandparent of the target, root first. It is empty when parent is the root.
+  std::vector<Handle> ancestors;
+  // parent is the open directory that contains the last path component.
+  Handle parent;
+  // name is the last path component. It is neither opened nor required to exist.
+  std::string name;
+};
+
+// locate resolves path into open directory handles, one component at a time, and
+// returns them with the last component's name.
+//
+// A relative path is resolved against the current working directory, read once. The
+// path must name something below the root: a trailing separator, the root alone, an
+// empty path, an empty component (a doubled separator) or any component that breaks the
+// name rules above throws. So does a symbolic link at any directory component, a
+// directory that cannot be opened, and a directory on anything but a local disk file
+// system with real ownership (network, FUSE, FAT-like and virtual file systems such as
+// /proc are refused).
+//
+// WARNING: every directory above the target must be readable by the caller, not only
+// searchable, because each one is kept open.
+[[nodiscard]] ZU_CORE_EXPORT Location locate(std::string_view path);
+
+// open_directory opens the existing sub-directory name of parent and returns it. It
+// throws when the entry is missing, is a symbolic link or anything but a directory, or
+// lies on a refused file system.
+[[nodiscard]] ZU_CORE_EXPORT Handle open_directory(const Handle& parent, const std::string& name);
+
+// create_directory creates the sub-directory name of parent, private to the current user
+// from its first moment (owner-only access, no inherited access list), and returns it
+// open. It throws when the name exists in any form.
+[[nodiscard]] ZU_CORE_EXPORT Handle create_directory(const Handle& parent, const std::string& name);
+
+// open_file opens the existing regular file name of parent for reading and returns it.
+// With missing_ok, a name that does not exist yields an empty Handle; every other failure
+// throws, also with missing_ok: a symbolic link, a directory, a FIFO, a device or a
+// socket under that name. Opening never blocks, whatever the entry turns out to be.
+[[nodiscard]] ZU_CORE_EXPORT Handle open_file(const Handle& parent, const std::string& name,
+                                              bool missing_ok);
+
+// create_file creates the regular file name in parent, private and writable by the
+// current user from its first moment (the state private_file(file, false) accepts), and
+// returns it open for reading and writing at position 0. It throws when the name exists
+// in any form.
+[[nodiscard]] ZU_CORE_EXPORT Handle create_file(const Handle& parent, const std::string& name);
+
+// status returns the Status of an open regular file or directory. It throws for any
+// other kind of object, for a file that has been deleted, and for a refused file system.
+[[nodiscard]] ZU_CORE_EXPORT Status status(const Handle& handle);
+
+// entry_status opens the regular file name of directory, checks that it has exactly one
+// link and is sealed (private_file(file, true) holds), and returns its Status. The file
+// is closed again before entry_status returns.
+[[nodiscard]] ZU_CORE_EXPORT Status entry_status(const Handle& directory, const std::string& name);
+
+// read_all returns the whole contents of the open regular file handle, reading from
+// offset 0. It throws when the file is larger than max_size bytes, when a read fails or
+// ends early, and when the file's Status after the read is not unchanged from before it
+// (the file was written, resized, re-permissioned or touched meanwhile).
+//
+// WARNING: max_size bounds the memory read_all allocates; pass the largest size the
+// caller is prepared to hold, never a size taken from the file itself.
+[[nodiscard]] ZU_CORE_EXPORT std::string read_all(const Handle& handle, std::uint64_t max_size);
+
+// write_all writes all of bytes at the current position of handle, advancing it. It
+// throws when a write fails or makes no progress, after which an unknown prefix of bytes
+// may have been written. Empty bytes write nothing.
+ZU_CORE_EXPORT void write_all(const Handle& handle, std::string_view bytes);
+
+}  // namespace zu::archive_fs
