@@ -1,76 +1,15 @@
 #include "render.hpp"
 
-#include "real_text.hpp"
-#include "text_scan.hpp"
-
-#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "escapes.hpp"
+#include "text_scan.hpp"
+
 namespace zu::json::detail {
-namespace {
-
-struct EscapeTables {
-  // Each entry holds the escape sequence and its length; length 0 means "copy".
-  char plain[32][7];
-  unsigned char plain_length[32];
-  char embedded[32][8];
-  unsigned char embedded_length[32];
-};
-
-constexpr EscapeTables make_tables() {
-  EscapeTables t{};
-  constexpr char upper[] = "0123456789ABCDEF";
-  constexpr char lower[] = "0123456789abcdef";
-  for (int c = 0; c < 32; ++c) {
-    char named = 0;
-    switch (c) {
-      case 0x08: named = 'b'; break;
-      case 0x09: named = 't'; break;
-      case 0x0A: named = 'n'; break;
-      case 0x0C: named = 'f'; break;
-      case 0x0D: named = 'r'; break;
-      default: break;
-    }
-    if (named != 0) {
-      t.plain[c][0] = '\\';
-      t.plain[c][1] = named;
-      t.plain_length[c] = 2;
-      t.embedded[c][0] = '\\';
-      t.embedded[c][1] = '\\';
-      t.embedded[c][2] = named;
-      t.embedded_length[c] = 3;
-    } else {
-      const char p[] = {'\\', 'u', '0', '0', upper[c >> 4], upper[c & 15]};
-      const char e[] = {'\\', '\\', 'u', '0', '0', lower[c >> 4], lower[c & 15]};
-      for (int i = 0; i < 6; ++i) t.plain[c][i] = p[i];
-      for (int i = 0; i < 7; ++i) t.embedded[c][i] = e[i];
-      t.plain_length[c] = 6;
-      t.embedded_length[c] = 7;
-    }
-  }
-  return t;
-}
-
-constexpr EscapeTables kTables = make_tables();
-
-}  // namespace
-
-std::string_view plain_escape(unsigned char c) noexcept {
-  if (c < 0x20) return {kTables.plain[c], kTables.plain_length[c]};
-  if (c == '"') return "\\\"";
-  if (c == '\\') return "\\\\";
-  return {};
-}
-
-std::string_view embedded_escape(unsigned char c) noexcept {
-  if (c < 0x20) return {kTables.embedded[c], kTables.embedded_length[c]};
-  if (c == '"') return "\\\\\\\"";
-  if (c == '\\') return "\\\\\\\\";
-  return {};
-}
 
 std::uint64_t literal_cost(std::string_view text, bool& high) noexcept {
   const char* p = text.data();
@@ -129,17 +68,17 @@ std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) noexc
     case YYJSON_TYPE_BOOL | YYJSON_SUBTYPE_FALSE:
       std::memcpy(buffer, "false", 5);
       return 5;
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL:
+      // The whole-document writer refuses non-finite reals; the number writer alone
+      // would spell them out. Parsed documents never hold them.
+      if (!std::isfinite(node->uni.f64)) return 0;
+      [[fallthrough]];
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
-      return static_cast<std::size_t>(
-          std::to_chars(buffer, buffer + kScalarBuffer, node->uni.u64).ptr - buffer);
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT:
-      return static_cast<std::size_t>(
-          std::to_chars(buffer, buffer + kScalarBuffer, node->uni.i64).ptr - buffer);
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL: {
-      char text[kRealTextMax];
-      const std::size_t n = format_real(node->uni.f64, text);
-      std::memcpy(buffer, text, n);
-      return n;
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {
+      // The library's own number writer: the same text as its document writer, with no
+      // allocation. It needs 40 bytes of room.
+      const char* end = yyjson_write_number(node, buffer);
+      return end == nullptr ? 0 : static_cast<std::size_t>(end - buffer);
     }
     default:
       return 0;

@@ -2,9 +2,9 @@
 //
 // Everything here renders exactly what the reader library's writer renders at its default
 // options: string literals require valid UTF-8 and escape only the quote, the backslash
-// and control bytes; reals take their shortest round-trip text. The writer renders
-// itself, for speed; quote() and dump() call the library, and the tests hold the two to
-// the same bytes.
+// and control bytes; numbers come from the library's own number writer. The writer
+// escapes and validates strings itself, for speed; quote() and dump() call the library,
+// and the tests hold the two to the same bytes.
 #pragma once
 
 #include <yyjson.h>
@@ -13,16 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "escapes.hpp"
+
 namespace zu::json::detail {
-
-// plain_escape returns the escape sequence of byte `c` in a plain string literal, or an
-// empty view when the byte is copied unchanged.
-std::string_view plain_escape(unsigned char c) noexcept;
-
-// embedded_escape returns the escape sequence of byte `c` inside a string literal that
-// is itself embedded in another string literal (the plain escape, escaped once more), or
-// an empty view when the byte is copied unchanged.
-std::string_view embedded_escape(unsigned char c) noexcept;
 
 // literal_cost returns the bytes `text` takes inside a plain string literal, quotes
 // excluded. `high` is set when some byte is 0x80 or above (the text then needs UTF-8

@@ -16,4 +16,16 @@ const char* find_special(const char* p, const char* end, bool stop_at_high) noex
 // library's writer, which the tests check byte sequence by byte sequence.
 bool valid_utf8(const char* p, std::size_t n) noexcept;
 
+// utf8_sequence_length returns the length (2 to 4) of the well-formed multi-byte
+// character at p, or 0 when the bytes from p are not one. REQUIRES: p < end, *p >= 0x80.
+std::size_t utf8_sequence_length(const unsigned char* p, const unsigned char* end) noexcept;
+
+// escape_into writes the body of the plain string literal of `text` (its escaped bytes,
+// no quotes) to `out` in one pass and returns its length, or kEscapeFailed when `text` is
+// not valid UTF-8 or the body would pass `limit` bytes.
+// REQUIRES: `out` has room for limit + kEscapeSlack bytes.
+constexpr std::size_t kEscapeFailed = ~std::size_t{0};
+constexpr std::size_t kEscapeSlack = 32;
+std::size_t escape_into(const char* text, std::size_t n, char* out, std::size_t limit) noexcept;
+
 }  // namespace zu::json::detail

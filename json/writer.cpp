@@ -1,7 +1,15 @@
-// BoundedWriter: budget accounting, string literals and the iterative value renderer.
+// BoundedWriter: the budget, string literals and the iterative value renderer.
+//
+// The renderer is written once, over an output policy: Writing puts text straight into
+// the caller's string, Counting only adds up sizes (measuring mode). Both keep the
+// budget the same way: a token (punctuation, a whole string literal, a scalar, or in
+// embedded strings a run or an escape) is kept only when all of it fits, so a budget
+// failure always leaves the output at a token boundary.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
+#include "escapes.hpp"
 #include "level_stack.hpp"
 #include "node.hpp"
 #include "render.hpp"
@@ -12,37 +20,71 @@ namespace zu::json {
 namespace detail {
 namespace {
 
-// Sink writes straight into the caller's string: it grows the string ahead of the
-// writing (geometrically, so growth is amortised) and trims it back to what was written
-// when it goes out of scope, exceptions included. Pieces are mostly a few bytes long, so
-// they are copied inline rather than through a library call. With no string (measuring)
-// it drops everything.
-class Sink {
+// Writing appends to the caller's string through a raw cursor. It grows the string ahead
+// of the cursor (geometrically, so growth is amortised) and trims it back to what was
+// kept when it goes out of scope, exceptions included.
+class Writing {
  public:
-  explicit Sink(std::string* out) noexcept
-      : out_(out), pos_(out == nullptr ? 0 : out->size()), end_(pos_) {}
-  Sink(const Sink&) = delete;
-  Sink& operator=(const Sink&) = delete;
-  ~Sink() {
-    if (out_ != nullptr) out_->resize(pos_);  // shrinking never allocates
-  }
+  Writing(std::string& out, std::uint64_t budget) noexcept
+      : out_(out), start_(out.size()), pos_(start_), end_(start_),
+        left_(budget) {}
+  Writing(const Writing&) = delete;
+  Writing& operator=(const Writing&) = delete;
+  ~Writing() { out_.resize(pos_); }  // shrinking never allocates
 
-  void put(char c) {
-    if (out_ == nullptr) return;
+  [[nodiscard]] std::uint64_t kept() const noexcept { return pos_ - start_; }
+
+  bool put(char c) {
+    if (left_ == 0) return false;
     if (pos_ == end_) grow(1);
-    (*out_)[pos_++] = c;
+    out_[pos_++] = c;
+    --left_;
+    return true;
   }
 
-  void put(std::string_view text) {
-    if (out_ == nullptr) return;
+  bool put(std::string_view text) {
     const std::size_t n = text.size();
-    if (end_ - pos_ < n) grow(n);
-    copy(out_->data() + pos_, text.data(), n);
+    if (n > left_) return false;
+    if (n > end_ - pos_) grow(n);
+    copy_small(out_.data() + pos_, text.data(), n);
     pos_ += n;
+    left_ -= n;
+    return true;
+  }
+
+  // literal keeps the plain string literal of `text`, escaping, validating and copying
+  // in one pass; false when it does not fit or is not valid UTF-8.
+  bool literal(std::string_view text) {
+    if (left_ < 2 || text.size() > left_ - 2) return false;
+    // The room asked for is bounded by the budget, not by the worst case of six output
+    // bytes per input byte.
+    const std::uint64_t limit = std::min<std::uint64_t>(left_ - 2, 6 * std::uint64_t{text.size()});
+    const auto room = static_cast<std::size_t>(limit) + kEscapeSlack + 2;
+    if (room > end_ - pos_) grow(room);
+    char* at = out_.data() + pos_;
+    const std::size_t body = escape_into(text.data(), text.size(), at + 1, static_cast<std::size_t>(limit));
+    if (body == kEscapeFailed) return false;
+    at[0] = '"';
+    at[body + 1] = '"';
+    pos_ += body + 2;
+    left_ -= body + 2;
+    return true;
+  }
+
+  // scalar keeps the text of a null, boolean or number node.
+  bool scalar(yyjson_val* node) {
+    if (kScalarBuffer > end_ - pos_) grow(kScalarBuffer);
+    char* at = out_.data() + pos_;
+    const std::size_t n = render_scalar(node, *reinterpret_cast<char(*)[kScalarBuffer]>(at));
+    if (n == 0 || n > left_) return false;
+    pos_ += n;
+    left_ -= n;
+    return true;
   }
 
  private:
-  static void copy(char* to, const char* from, std::size_t n) noexcept {
+  // Tokens are mostly a few bytes long; fixed-size copies compile to plain moves.
+  static void copy_small(char* to, const char* from, std::size_t n) noexcept {
     if (n >= 8 && n <= 16) {
       std::memcpy(to, from, 8);
       std::memcpy(to + n - 8, from + n - 8, 8);
@@ -58,89 +100,50 @@ class Sink {
 
   void grow(std::size_t n) {
     const std::size_t wanted = std::max(pos_ + n, 2 * end_ + 256);
-    try {
-      out_->resize(wanted);
-    } catch (...) {
-      out_->resize(pos_);
-      throw;
-    }
+    out_.resize(wanted);  // on failure the destructor still trims to what was kept
     end_ = wanted;
   }
 
-  std::string* out_;  // (nullable) null means measuring only
-  std::size_t pos_;   // bytes of *out_ that hold output
-  std::size_t end_;   // bytes of *out_ allocated as size, pos_ <= end_
+  std::string& out_;
+  std::size_t start_;    // size of the string when writing began
+  std::size_t pos_;      // bytes of out_ that hold output
+  std::size_t end_;      // bytes of out_ in use as room, pos_ <= end_
+  std::uint64_t left_;   // budget not yet used
 };
 
-}  // namespace
+// Counting adds up what Writing would keep, and refuses exactly what it would refuse.
+class Counting {
+ public:
+  explicit Counting(std::uint64_t budget) noexcept : left_(budget), budget_(budget) {}
 
-// WriterCore holds the writer's algorithms; it is the writer's friend so that they can
-// live here, beside the helpers they use, rather than in the public header.
-struct WriterCore {
-  static void fail(BoundedWriter& w) noexcept { w.good_ = false; }
+  [[nodiscard]] std::uint64_t kept() const noexcept { return budget_ - left_; }
 
-  static bool piece(BoundedWriter& w, Sink& sink, std::string_view text) {
-    if (!w.claim(text.size())) return false;
-    sink.put(text);
+  bool put(char) { return take(1); }
+  bool put(std::string_view text) { return take(text.size()); }
+
+  bool literal(std::string_view text) {
+    if (!take(2)) return false;
+    bool high = false;
+    if (!take(literal_cost(text, high))) return false;
+    return !high || valid_utf8(text.data(), text.size());
+  }
+
+  bool scalar(yyjson_val* node) {
+    char buffer[kScalarBuffer];
+    const std::size_t n = render_scalar(node, buffer);
+    return n != 0 && take(n);
+  }
+
+ private:
+  bool take(std::uint64_t n) noexcept {
+    if (n > left_) return false;
+    left_ -= n;
     return true;
   }
 
-  static bool piece(BoundedWriter& w, Sink& sink, char c) {
-    if (!w.claim(1)) return false;
-    sink.put(c);
-    return true;
-  }
-
-  static void quoted(BoundedWriter& w, Sink& sink, std::string_view text);
-  static void embedded_string(BoundedWriter& w, Sink& sink, std::string_view text);
-  static void render(BoundedWriter& w, Sink& sink, yyjson_val* root, std::uint64_t depth,
-                     bool embedded);
+  std::uint64_t left_;
+  std::uint64_t budget_;
 };
-
-void WriterCore::quoted(BoundedWriter& w, Sink& sink, std::string_view text) {
-  if (!w.claim(2)) return;  // the two quotes
-  const char* const end = text.data() + text.size();
-  // The whole literal is claimed before anything is written, so a budget failure leaves
-  // the output at the end of the previous token. Most text needs no escape at all.
-  if (find_special(text.data(), end, true) == end) {
-    if (!w.claim(text.size())) return;
-    sink.put('"');
-    sink.put(text);
-    sink.put('"');
-    return;
-  }
-  bool high = false;
-  if (!w.claim(literal_cost(text, high))) return;
-  // Measuring refuses what writing refuses: broken UTF-8 fails either way, and nothing
-  // of a refused literal is appended.
-  if (high && !valid_utf8(text.data(), text.size())) return fail(w);
-  sink.put('"');
-  const char* p = text.data();
-  for (;;) {
-    const char* special = find_special(p, end, false);
-    sink.put({p, static_cast<std::size_t>(special - p)});
-    if (special == end) break;
-    sink.put(plain_escape(static_cast<unsigned char>(*special)));
-    p = special + 1;
-  }
-  sink.put('"');
-}
-
-void WriterCore::embedded_string(BoundedWriter& w, Sink& sink, std::string_view text) {
-  if (!piece(w, sink, "\\\"")) return;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end) {
-    const char* special = find_special(p, end, false);
-    if (special != p && !piece(w, sink, {p, static_cast<std::size_t>(special - p)})) return;
-    if (special == end) break;
-    if (!piece(w, sink, embedded_escape(static_cast<unsigned char>(*special)))) return;
-    p = special + 1;
-  }
-  piece(w, sink, "\\\"");
-}
-
-namespace {
 
 // One open container of the renderer.
 struct Level {
@@ -150,70 +153,102 @@ struct Level {
   bool first;
 };
 
-}  // namespace
+// embedded_string writes `text` as a string literal inside another literal: every run of
+// plain bytes and every escape is its own token. Bytes from 0x20 up are copied unchecked.
+template <class Output>
+bool embedded_string(Output& out, std::string_view text) {
+  if (!out.put("\\\"")) return false;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end) {
+    const char* special = find_special(p, end, false);
+    if (special != p && !out.put({p, static_cast<std::size_t>(special - p)})) return false;
+    if (special == end) break;
+    if (!out.put(embedded_escape(static_cast<unsigned char>(*special)))) return false;
+    p = special + 1;
+  }
+  return out.put("\\\"");
+}
 
-void WriterCore::render(BoundedWriter& w, Sink& sink, yyjson_val* root, std::uint64_t depth,
-                        bool embedded) {
-  if (!w.good_) return;
-  if (root == nullptr) return fail(w);
+// render writes the compact text of `root`, whose nesting level is `depth`, and returns
+// false at the first token that fails. It never recurses.
+template <bool kEmbedded, class Output>
+bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t max_depth) {
+  if (root == nullptr) return false;
   LevelStack<Level> stack;
 
-  auto write_string = [&](yyjson_val* node) {
+  auto string = [&out](yyjson_val* node) {
     const std::string_view text(unsafe_yyjson_get_str(node), unsafe_yyjson_get_len(node));
-    if (embedded) {
-      embedded_string(w, sink, text);
+    if constexpr (kEmbedded) {
+      return embedded_string(out, text);
     } else {
-      quoted(w, sink, text);
+      return out.literal(text);
     }
-    return w.good_;
   };
 
-  // write_one writes a scalar or string, or opens a container; false stops the render.
-  auto write_one = [&](yyjson_val* node, std::uint64_t at_depth) -> bool {
-    if (unsafe_yyjson_is_str(node)) return write_string(node);
-    if (unsafe_yyjson_is_ctn(node)) {
-      if (at_depth >= w.limits_.max_depth) {
-        fail(w);
-        return false;
-      }
-      const bool object = unsafe_yyjson_is_obj(node);
-      if (!piece(w, sink, object ? '{' : '[')) return false;
-      stack.push({unsafe_yyjson_get_first(node), unsafe_yyjson_get_len(node), object, true});
-      return true;
-    }
-    char buffer[kScalarBuffer];
-    const std::size_t n = render_scalar(node, buffer);
-    if (n == 0) {
-      fail(w);
-      return false;
-    }
-    return piece(w, sink, {buffer, n});
+  // one writes a scalar or string, or opens a container.
+  auto one = [&](yyjson_val* node, std::uint64_t at_depth) {
+    if (unsafe_yyjson_is_str(node)) return string(node);
+    if (!unsafe_yyjson_is_ctn(node)) return out.scalar(node);
+    if (at_depth >= max_depth) return false;
+    const bool object = unsafe_yyjson_is_obj(node);
+    if (!out.put(object ? '{' : '[')) return false;
+    stack.push({unsafe_yyjson_get_first(node), unsafe_yyjson_get_len(node), object, true});
+    return true;
   };
 
-  if (!write_one(root, depth)) return;
+  if (!one(root, depth)) return false;
   while (!stack.empty()) {
     Level& level = stack.top();
     if (level.remaining == 0) {
       const bool object = level.object;
       stack.pop();
-      if (!piece(w, sink, object ? '}' : ']')) return;
+      if (!out.put(object ? '}' : ']')) return false;
       continue;
     }
-    if (!level.first && !piece(w, sink, ',')) return;
+    if (!level.first && !out.put(',')) return false;
     level.first = false;
     --level.remaining;
     yyjson_val* node = level.next;
     if (level.object) {
       level.next = next_sibling(node + 1);
-      if (!write_string(node) || !piece(w, sink, ':')) return;
-      node = node + 1;
+      if (!string(node) || !out.put(':')) return false;
+      ++node;
     } else {
       level.next = next_sibling(node);
     }
-    // `level` may dangle from here: write_one can push.
-    if (!write_one(node, depth + stack.size())) return;
+    // `level` may dangle from here: one() can push.
+    if (!one(node, depth + stack.size())) return false;
   }
+  return true;
 }
+
+}  // namespace
+
+// WriterCore runs an operation over the right output and settles the writer's state; it
+// is the writer's friend so that the algorithms live here rather than in the header.
+struct WriterCore {
+  template <class Operation>
+  static void run(BoundedWriter& w, Operation&& operation) {
+    if (!w.good_) return;
+    const std::uint64_t left = w.limits_.max_bytes - w.used_;
+    bool good;
+    std::uint64_t kept;
+    if (w.out_ == nullptr) {
+      Counting out(left);
+      good = operation(out);
+      kept = out.kept();
+    } else {
+      Writing out(*w.out_, left);
+      good = operation(out);
+      kept = out.kept();
+    }
+    w.used_ += kept;
+    w.good_ = good;
+  }
+
+  static std::uint64_t max_depth(const BoundedWriter& w) noexcept { return w.limits_.max_depth; }
+};
 
 }  // namespace detail
 
@@ -229,23 +264,24 @@ BoundedWriter& BoundedWriter::raw(std::string_view text) {
 }
 
 BoundedWriter& BoundedWriter::quoted(std::string_view text) {
-  detail::Sink sink(out_);
-  detail::WriterCore::quoted(*this, sink, text);
+  detail::WriterCore::run(*this, [&](auto& out) { return out.literal(text); });
   return *this;
 }
 
 BoundedWriter& BoundedWriter::value(Value v, std::uint64_t depth) {
-  detail::Sink sink(out_);
-  detail::WriterCore::render(*this, sink, detail::Access::node(v), depth, false);
+  const std::uint64_t max_depth = limits_.max_depth;
+  detail::WriterCore::run(*this, [&](auto& out) {
+    return detail::render<false>(out, detail::Access::node(v), depth, max_depth);
+  });
   return *this;
 }
 
 BoundedWriter& BoundedWriter::quoted_json(Value v) {
-  detail::Sink sink(out_);
-  if (detail::WriterCore::piece(*this, sink, '"')) {
-    detail::WriterCore::render(*this, sink, detail::Access::node(v), 0, true);
-    detail::WriterCore::piece(*this, sink, '"');
-  }
+  const std::uint64_t max_depth = limits_.max_depth;
+  detail::WriterCore::run(*this, [&](auto& out) {
+    return out.put('"') && detail::render<true>(out, detail::Access::node(v), 0, max_depth) &&
+           out.put('"');
+  });
   return *this;
 }
 
