@@ -21,11 +21,12 @@ bool valid_utf8(const char* p, std::size_t n) noexcept;
 std::size_t utf8_sequence_length(const unsigned char* p, const unsigned char* end) noexcept;
 
 // escape_into writes the body of the plain string literal of `text` (its escaped bytes,
-// no quotes) to `out` in one pass and returns its length, or kEscapeFailed when `text` is
-// not valid UTF-8 or the body would pass `limit` bytes.
+// no quotes) to `out` in one pass and returns its length, or kEscapeFailed when the body
+// would pass `limit` bytes or, with `validate`, when `text` is not valid UTF-8.
 // REQUIRES: `out` has room for limit + kEscapeSlack bytes.
 constexpr std::size_t kEscapeFailed = ~std::size_t{0};
 constexpr std::size_t kEscapeSlack = 32;
-std::size_t escape_into(const char* text, std::size_t n, char* out, std::size_t limit) noexcept;
+std::size_t escape_into(const char* text, std::size_t n, char* out, std::size_t limit,
+                        bool validate) noexcept;
 
 }  // namespace zu::json::detail

@@ -52,9 +52,9 @@ class Writing {
     return true;
   }
 
-  // literal keeps the plain string literal of `text`, escaping, validating and copying
-  // in one pass; false when it does not fit or is not valid UTF-8.
-  bool literal(std::string_view text) {
+  // literal keeps the plain string literal of `text`, escaping and copying in one pass;
+  // false when it does not fit or, unless `known_valid`, is not valid UTF-8.
+  bool literal(std::string_view text, bool known_valid) {
     if (left_ < 2 || text.size() > left_ - 2) return false;
     // The room asked for is bounded by the budget, not by the worst case of six output
     // bytes per input byte.
@@ -62,7 +62,8 @@ class Writing {
     const auto room = static_cast<std::size_t>(limit) + kEscapeSlack + 2;
     if (room > end_ - pos_) grow(room);
     char* at = out_.data() + pos_;
-    const std::size_t body = escape_into(text.data(), text.size(), at + 1, static_cast<std::size_t>(limit));
+    const std::size_t body =
+        escape_into(text.data(), text.size(), at + 1, static_cast<std::size_t>(limit), !known_valid);
     if (body == kEscapeFailed) return false;
     at[0] = '"';
     at[body + 1] = '"';
@@ -121,11 +122,11 @@ class Counting {
   bool put(char) { return take(1); }
   bool put(std::string_view text) { return take(text.size()); }
 
-  bool literal(std::string_view text) {
+  bool literal(std::string_view text, bool known_valid) {
     if (!take(2)) return false;
     bool high = false;
     if (!take(literal_cost(text, high))) return false;
-    return !high || valid_utf8(text.data(), text.size());
+    return known_valid || !high || valid_utf8(text.data(), text.size());
   }
 
   bool scalar(yyjson_val* node) {
@@ -182,7 +183,9 @@ bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t ma
     if constexpr (kEmbedded) {
       return embedded_string(out, text);
     } else {
-      return out.literal(text);
+      // The strict reader accepts only valid UTF-8 (lone surrogate escapes included), and
+      // only it makes documents, so their strings need no second validation.
+      return out.literal(text, true);
     }
   };
 
@@ -264,7 +267,7 @@ BoundedWriter& BoundedWriter::raw(std::string_view text) {
 }
 
 BoundedWriter& BoundedWriter::quoted(std::string_view text) {
-  detail::WriterCore::run(*this, [&](auto& out) { return out.literal(text); });
+  detail::WriterCore::run(*this, [&](auto& out) { return out.literal(text, false); });
   return *this;
 }
 

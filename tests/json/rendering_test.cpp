@@ -70,10 +70,12 @@ TEST(RealRendering, MatchesTheLibraryWriter) {
 }
 
 // quoted() and quote() must agree on every byte sequence: accept the same ones and write
-// the same bytes. Each sequence is tried alone and behind ASCII long enough to take the
-// block-at-a-time paths.
+// the same bytes. Each sequence is tried alone, and inside texts long enough for the
+// block-at-a-time paths, straddling a 16-byte block boundary and near the end.
 void expect_same_verdict(const std::string& sequence) {
-  for (const std::string& text : {sequence, std::string(37, 'a') + sequence + "tail"}) {
+  for (const std::string& text : {sequence, std::string(37, 'a') + sequence + "tail",
+                                  std::string(14, 'a') + sequence + std::string(60, 'b'),
+                                  std::string(62, 'a') + sequence + "xyz"}) {
     const std::string expected = zu::json::quote(text);
     std::string out;
     const bool ok = BoundedWriter(kLimits, &out).quoted(text).ok();
@@ -113,6 +115,32 @@ TEST(Utf8Validation, ThreeAndFourByteSequencesAtEveryBoundary) {
 
 TEST(Utf8Validation, TruncatedSequencesAtTheEnd) {
   for (const char* text : {"ok \xE2\x82", "ok \xF0\x9F\x98", "ok \xC3", "\xF0"}) expect_same_verdict(text);
+  // Long texts ending inside a character, at every distance from a block boundary.
+  for (std::size_t lead = 60; lead < 80; ++lead) {
+    for (const char* open : {"\xC3", "\xE2\x82", "\xF0\x9F\x98", "\xE2", "\xF0\x9F"}) {
+      const std::string text = std::string(lead, 'a') + open;
+      std::string out;
+      EXPECT_FALSE(BoundedWriter(kLimits, &out).quoted(text).ok()) << lead;
+      EXPECT_EQ(zu::json::quote(text), "");
+    }
+  }
+}
+
+TEST(Utf8Validation, LongMixedTextsAgree) {
+  // Random mixes of ASCII and well-formed characters of every length, each then broken
+  // at one random byte: long enough for the vector path, which must agree with the
+  // library on all of them.
+  std::mt19937 rng(99);
+  const std::string units[] = {"a", "Z", " ", "\xC3\xA9", "\xDF\xBF", "\xE2\x82\xAC", "\xEF\xBF\xBF",
+                               "\xED\x9F\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xE0\xA0\x80"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t length = 64 + rng() % 200;
+    while (text.size() < length) text += units[rng() % std::size(units)];
+    expect_same_verdict(text);
+    text[rng() % text.size()] = static_cast<char>(rng() % 256);
+    expect_same_verdict(text);
+  }
 }
 
 }  // namespace
