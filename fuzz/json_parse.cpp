@@ -56,8 +56,13 @@ void round_trip(zu::json::Value root, std::uint64_t depth) {
   std::string written;
   zu::json::BoundedWriter writer({.max_bytes = dumped.size(), .max_depth = depth}, &written);
   check(writer.value(root, 0).ok() && written == dumped);
-  zu::json::BoundedWriter too_small({.max_bytes = dumped.size() - 1, .max_depth = depth}, &written);
+  std::string partial;
+  zu::json::BoundedWriter too_small({.max_bytes = dumped.size() - 1, .max_depth = depth}, &partial);
   check(!too_small.value(root, 0).ok());
+  check(partial.size() < dumped.size() && dumped.compare(0, partial.size(), partial) == 0);
+  // The token renderer (which measuring always uses) must count exactly the library's text.
+  zu::json::BoundedWriter counted({.max_bytes = dumped.size(), .max_depth = depth}, nullptr);
+  check(counted.value(root, 0).ok() && counted.used() == dumped.size());
 
   std::string embedded;
   zu::json::BoundedWriter embed({.max_bytes = 16 * dumped.size() + 16, .max_depth = depth}, &embedded);

@@ -150,4 +150,51 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
   return TreeVerdict::ok;
 }
 
+
+bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
+  // The same walk as check_tree's without the names, kept lean: it runs before every
+  // whole-container write.
+  if (root == nullptr || !is_container(root)) return false;
+  if (max_depth == 0) return true;
+  struct Cursor {
+    yyjson_val* next;
+    std::size_t remaining;
+    bool object;
+  };
+  LevelStack<Cursor> stack;
+  // open returns true when `container`, at `level`, has a container child that is too
+  // deep without needing a look inside; otherwise it pushes what must be looked into.
+  auto open = [&](yyjson_val* container, std::uint64_t level) {
+    const std::size_t count = unsafe_yyjson_get_len(container);
+    const bool object = unsafe_yyjson_is_obj(container);
+    if (has_nested_members(container)) {
+      stack.push({unsafe_yyjson_get_first(container), count, object});
+      return false;
+    }
+    if (level + 1 < max_depth || count == 0) return false;
+    yyjson_val* child = unsafe_yyjson_get_first(container) + (object ? 1 : 0);
+    for (std::size_t i = 0; i < count; ++i, child += object ? 2 : 1) {
+      if (is_container(child)) return true;  // an empty container one level down
+    }
+    return false;
+  };
+  if (open(root, 0)) return true;
+  while (!stack.empty()) {
+    Cursor& cursor = stack.top();
+    if (cursor.remaining == 0) {
+      stack.pop();
+      continue;
+    }
+    --cursor.remaining;
+    yyjson_val* child = cursor.object ? cursor.next + 1 : cursor.next;
+    cursor.next = next_sibling(child);
+    if (!is_container(child)) continue;
+    const std::uint64_t level = stack.size();
+    if (level >= max_depth) return true;
+    // `cursor` may dangle from here: open() can push.
+    if (open(child, level)) return true;
+  }
+  return false;
+}
+
 }  // namespace zu::json::detail

@@ -20,4 +20,8 @@ enum class TreeVerdict {
 // the first finding, so after `duplicate` a deeper container may still exist.
 TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth);
 
+// nests_too_deep returns true when some container of the subtree at `root` sits at
+// nesting level max_depth or deeper, counting `root` as level 0.
+bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth);
+
 }  // namespace zu::json::detail

@@ -6,14 +6,17 @@
 // embedded strings a run or an escape) is kept only when all of it fits, so a budget
 // failure always leaves the output at a token boundary.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
+#include <memory>
+#include <new>
 
 #include "escapes.hpp"
 #include "level_stack.hpp"
 #include "node.hpp"
 #include "render.hpp"
 #include "text_scan.hpp"
+#include "tree_check.hpp"
 #include "zu/json/writer.hpp"
 
 namespace zu::json {
@@ -250,7 +253,33 @@ struct WriterCore {
     w.good_ = good;
   }
 
-  static std::uint64_t max_depth(const BoundedWriter& w) noexcept { return w.limits_.max_depth; }
+  // whole writes a container in one piece with the reader library's document writer,
+  // which renders exactly what the token renderer would, when the container is known to
+  // nest within the limit and its text turns out to fit the budget. Otherwise it leaves
+  // the writer untouched and returns false, and the token renderer does the work,
+  // stopping at the exact token that fails.
+  //
+  // The library writer is the fastest way to produce the text, but it cannot stop at a
+  // budget; so a container with more nodes than the budget has bytes (each node renders
+  // to at least one byte) never goes to it.
+  static bool whole(BoundedWriter& w, yyjson_val* node, std::uint64_t depth) {
+    if (!w.good_ || w.out_ == nullptr || node == nullptr || !unsafe_yyjson_is_ctn(node)) return false;
+    const std::uint64_t left = w.limits_.max_bytes - w.used_;
+    if (node->uni.ofs / sizeof(yyjson_val) > left) return false;
+    if (depth >= w.limits_.max_depth || nests_too_deep(node, w.limits_.max_depth - depth)) return false;
+    size_t length = 0;
+    yyjson_write_err error{};
+    std::unique_ptr<char, decltype(&std::free)> text(
+        yyjson_val_write_opts(node, 0, nullptr, &length, &error), &std::free);
+    if (!text) {
+      if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
+      return false;
+    }
+    if (length > left) return false;
+    w.out_->append(text.get(), length);
+    w.used_ += length;
+    return true;
+  }
 };
 
 }  // namespace detail
@@ -272,6 +301,7 @@ BoundedWriter& BoundedWriter::quoted(std::string_view text) {
 }
 
 BoundedWriter& BoundedWriter::value(Value v, std::uint64_t depth) {
+  if (detail::WriterCore::whole(*this, detail::Access::node(v), depth)) return *this;
   const std::uint64_t max_depth = limits_.max_depth;
   detail::WriterCore::run(*this, [&](auto& out) {
     return detail::render<false>(out, detail::Access::node(v), depth, max_depth);

@@ -198,6 +198,9 @@ TEST(WriterValue, MatchesDumpForEveryKind) {
   ASSERT_TRUE(BoundedWriter(budget(4096), &out).value(doc.root(), 0).ok());
   EXPECT_EQ(out, doc.root().dump());
   EXPECT_TRUE(zu::json::equal(parse_document(out).root(), doc.root()));
+  // Measuring renders token by token; it must count exactly the same text.
+  BoundedWriter counted(budget(4096), nullptr);
+  EXPECT_EQ(counted.value(doc.root(), 0).used(), out.size());
 }
 
 TEST(WriterValue, DepthLimit) {
