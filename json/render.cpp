@@ -30,16 +30,12 @@ std::uint64_t literal_cost(std::string_view text, bool& high) noexcept {
   return cost;
 }
 
-void append_literal_body(std::string_view text, std::string& out) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  for (;;) {
-    const char* special = find_special(p, end, false);
-    out.append(p, static_cast<std::size_t>(special - p));
-    if (special == end) return;
-    out.append(plain_escape(static_cast<unsigned char>(*special)));
-    p = special + 1;
-  }
+LibraryText render_value(yyjson_val* node) {
+  LibraryText rendered;
+  yyjson_write_err error{};
+  rendered.text.reset(yyjson_val_write_opts(node, 0, nullptr, &rendered.length, &error));
+  if (!rendered.text && error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
+  return rendered;
 }
 
 bool render_literal(std::string_view text, std::string& out) {

@@ -10,6 +10,8 @@
 #include <yyjson.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,13 +24,20 @@ namespace zu::json::detail {
 // validation).
 std::uint64_t literal_cost(std::string_view text, bool& high) noexcept;
 
-// append_literal_body appends `text` with the plain escapes applied; bytes from 0x80 up
-// are copied, so the caller validates UTF-8 first.
-void append_literal_body(std::string_view text, std::string& out);
-
 // render_literal renders `text` with the reader library's writer and appends the whole
 // literal to `out`. Returns false when the text is not valid UTF-8. Throws std::bad_alloc.
 bool render_literal(std::string_view text, std::string& out);
+
+// LibraryText is text rendered by the reader library's writer, freed with free().
+struct LibraryText {
+  std::unique_ptr<char, decltype(&std::free)> text{nullptr, &std::free};
+  std::size_t length = 0;
+};
+
+// render_value renders `node` and everything under it compactly with the reader
+// library's document writer; an empty result (null text) means it could not be rendered.
+// Throws std::bad_alloc.
+LibraryText render_value(yyjson_val* node);
 
 // render_scalar writes the text of a null, boolean or number node into `buffer` and
 // returns its length; 0 means the node could not be rendered.

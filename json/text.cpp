@@ -20,15 +20,8 @@ std::string quote(std::string_view text) {
 std::string Value::dump() const {
   yyjson_val* node = detail::Access::node(*this);
   if (node == nullptr) return {};
-  size_t length = 0;
-  yyjson_write_err error{};
-  std::unique_ptr<char, decltype(&std::free)> text(
-      yyjson_val_write_opts(node, 0, nullptr, &length, &error), &std::free);
-  if (!text) {
-    if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
-    return {};
-  }
-  return std::string(text.get(), length);
+  const detail::LibraryText rendered = detail::render_value(node);
+  return rendered.text ? std::string(rendered.text.get(), rendered.length) : std::string();
 }
 
 }  // namespace zu::json

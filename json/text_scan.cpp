@@ -31,20 +31,26 @@ constexpr ByteClasses make_classes() {
 
 constexpr ByteClasses kClasses = make_classes();
 
+#if defined(__SSE2__)
+// escape_mask has a bit set for every byte of `v` that a literal escapes: the quote, the
+// backslash, and bytes up to 0x1F (exactly those where max(v, 0x1F) is 0x1F).
+inline int escape_mask(__m128i v) noexcept {
+  const __m128i below_space = _mm_set1_epi8(0x1F);
+  const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(v, below_space), below_space);
+  return _mm_movemask_epi8(_mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      control));
+}
+#endif
+
 
 }  // namespace
 
 const char* find_special(const char* p, const char* end, bool stop_at_high) noexcept {
 #if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i below_space = _mm_set1_epi8(0x1F);
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    // v <= 0x1F unsigned exactly when max(v, 0x1F) == 0x1F.
-    const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(v, below_space), below_space);
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), control);
-    int mask = _mm_movemask_epi8(hits);
+    int mask = escape_mask(v);
     if (stop_at_high) mask |= _mm_movemask_epi8(v);
     if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
     p += 16;
@@ -278,16 +284,11 @@ std::size_t escape_into(const char* text, std::size_t n, char* out, std::size_t 
     ++p;
   };
 #if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i below_space = _mm_set1_epi8(0x1F);
   while (end - p >= 16) {
     // Copy sixteen bytes at once; the mask says how many of them needed no escape.
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
-    const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(v, below_space), below_space);
-    const int mask = _mm_movemask_epi8(_mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), control));
+    const int mask = escape_mask(v);
     high |= static_cast<unsigned>(_mm_movemask_epi8(v));
     if (mask == 0) {
       p += 16;

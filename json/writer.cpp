@@ -6,10 +6,7 @@
 // embedded strings a run or an escape) is kept only when all of it fits, so a budget
 // failure always leaves the output at a token boundary.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "escapes.hpp"
 #include "level_stack.hpp"
@@ -267,17 +264,10 @@ struct WriterCore {
     const std::uint64_t left = w.limits_.max_bytes - w.used_;
     if (node->uni.ofs / sizeof(yyjson_val) > left) return false;
     if (depth >= w.limits_.max_depth || nests_too_deep(node, w.limits_.max_depth - depth)) return false;
-    size_t length = 0;
-    yyjson_write_err error{};
-    std::unique_ptr<char, decltype(&std::free)> text(
-        yyjson_val_write_opts(node, 0, nullptr, &length, &error), &std::free);
-    if (!text) {
-      if (error.code == YYJSON_WRITE_ERROR_MEMORY_ALLOCATION) throw std::bad_alloc();
-      return false;
-    }
-    if (length > left) return false;
-    w.out_->append(text.get(), length);
-    w.used_ += length;
+    const LibraryText rendered = render_value(node);
+    if (!rendered.text || rendered.length > left) return false;
+    w.out_->append(rendered.text.get(), rendered.length);
+    w.used_ += rendered.length;
     return true;
   }
 };
