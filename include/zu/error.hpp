@@ -24,16 +24,16 @@ struct Error {
   // kind defaults to 4.
   ErrorKind kind = ErrorKind{4};
   // message is a fixed English text for the kind of failure.
-  std::string message;
+  std::string message{};
   // status is the provider's status code, or 0.
   std::int32_t status = 0;
   // retryable is nonzero when trying the same operation again may succeed.
   std::int32_t retryable = 1;
   // error_detail_code and error_detail carry the provider's own error code and text.
   std::int32_t error_detail_code = 0;
-  std::string error_detail;
+  std::string error_detail{};
   // retry_after is how long the provider asked to wait before retrying.
-  std::optional<std::chrono::milliseconds> retry_after;
+  std::optional<std::chrono::milliseconds> retry_after{};
   // timed_out and cancelled say that the operation ended by a deadline or by the
   // caller; attempts counts the tries made before giving up.
   bool timed_out = false;

@@ -31,7 +31,7 @@ struct Image {
   // media_type is one of "image/png", "image/jpeg", "image/gif" and "image/webp".
   std::string media_type = "image/png";
   // (nullable) data is the image in standard Base64 with padding; null when absent.
-  std::shared_ptr<const std::string> data;
+  std::shared_ptr<const std::string> data{};
   ImageDetail detail = ImageDetail::automatic;
 };
 

@@ -37,15 +37,15 @@ enum class Role : std::int32_t {
 // archive formats.
 struct Message {
   // id is the message's identifier as the provider gave it, or empty.
-  std::string id;
+  std::string id{};
   Role role = Role::assistant;
   // content holds the blocks in order; their order matters to digests.
-  std::vector<ContentBlock> content;
+  std::vector<ContentBlock> content{};
   // (nullable) replay is the native replay token issued with this message.
-  std::shared_ptr<const NativeReplay> replay;
+  std::shared_ptr<const NativeReplay> replay{};
   // (nullable) native is the provider's own JSON of the message. For a replayed
   // assistant message it is a JSON array.
-  std::shared_ptr<const json::Document> native;
+  std::shared_ptr<const json::Document> native{};
 };
 
 }  // namespace zu

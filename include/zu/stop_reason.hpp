@@ -19,7 +19,7 @@ struct StopReason {
   StopKind kind = StopKind{9};
   // text is the provider's own stop text that the descriptor's stop mappings turned into
   // `kind`; empty when the provider gave none.
-  std::string text;
+  std::string text{};
 };
 
 }  // namespace zu

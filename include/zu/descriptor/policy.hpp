@@ -45,7 +45,7 @@ struct CodecResources {
 struct RequestDefaults {
   // tool_flag_default stands in for a function tool's first optional flag when the tool
   // leaves it unset; absent means the policy has no default either.
-  std::optional<bool> tool_flag_default;
+  std::optional<bool> tool_flag_default{};
 };
 
 // DescriptorPolicy names a policy and holds its resources and request defaults.

@@ -41,7 +41,7 @@ struct FamilyPolicy {
   // anthropic_version is the default value of the "anthropic-version" header, used
   // when a descriptor of the "anthropic.messages" family sends none. Empty for the
   // other families.
-  std::string anthropic_version;
+  std::string anthropic_version{};
 };
 
 // DescriptorFields are the parts of a descriptor, in the order the descriptor keeps
@@ -52,21 +52,21 @@ struct DescriptorFields {
   // id names the descriptor; family is one of the wire family names
   // ("anthropic.messages", "openai.responses", "google.generate",
   // "google.interactions", "openai.chat"); base_url is the endpoint's origin.
-  std::string id, family, base_url;
+  std::string id{}, family{}, base_url{};
   // paths are the request paths: [0] for plain requests, [1] for streaming ones.
-  std::array<std::string, 2> paths;
+  std::array<std::string, 2> paths{};
   // The names of the request's JSON members for the model, the message list, the
   // streaming switch and the output-token limit.
-  std::string request_model_member, request_messages_member, request_stream_member,
-      max_output_tokens_member;
+  std::string request_model_member{}, request_messages_member{}, request_stream_member{},
+      max_output_tokens_member{};
   // usage_path is the member path to the usage report in a response.
-  std::vector<std::string> usage_path;
+  std::vector<std::string> usage_path{};
   // headers are sent with every request, as (name, value) in this order.
-  std::vector<std::pair<std::string, std::string>> headers;
+  std::vector<std::pair<std::string, std::string>> headers{};
   // stop_mappings map a provider's stop text to its StopKind.
-  std::vector<std::pair<std::string, StopKind>> stop_mappings;
+  std::vector<std::pair<std::string, StopKind>> stop_mappings{};
   // (nullable) policy is the policy the descriptor is used under.
-  std::shared_ptr<const DescriptorPolicy> policy;
+  std::shared_ptr<const DescriptorPolicy> policy{};
 };
 
 // ValidatedDescriptor is a provider descriptor whose fields passed validation. Its
