@@ -44,6 +44,16 @@ TEST(JsonHash, DependsOnTheValueNotOnLayoutOrMemberOrder) {
   EXPECT_NE(a, hash_of(R"({"a":1,"b":[null,true,{"y":"s","x":-2}]})"));
 }
 
+TEST(JsonHash, ScalarsFeedTheirTagAndContent) {
+  EXPECT_EQ(hash_of("null"), sha256(be64(0)));
+  EXPECT_EQ(hash_of("false"), sha256(be64(1) + be64(0)));
+  EXPECT_EQ(hash_of("true"), sha256(be64(1) + be64(1)));
+  EXPECT_EQ(hash_of(R"("")"), sha256(be64(2) + be64(0)));
+  EXPECT_EQ(hash_of(R"("a\u0000b")"), sha256(be64(2) + framed(std::string("a\0b", 3))));
+  EXPECT_EQ(hash_of("[]"), sha256(be64(6) + be64(0)));
+  EXPECT_EQ(hash_of("{}"), sha256(be64(7) + be64(0)));
+}
+
 TEST(JsonHash, NumbersTakeTheTagOfTheirClassification) {
   EXPECT_EQ(hash_of("1"), sha256(be64(3) + be64(1)));
   EXPECT_EQ(hash_of("-1"), sha256(be64(4) + be64(0xFFFFFFFFFFFFFFFF)));
