@@ -78,6 +78,19 @@ TEST(JsonHash, EqualKeysKeepTheirDocumentOrder) {
   EXPECT_NE(hash_of(R"({"k":2,"k":1})"), hash_of(R"({"k":1,"k":2})"));
 }
 
+TEST(JsonHash, LargeObjectsSortLikeSmallOnes) {
+  // Past a handful of members the sort changes method; order and ties must not.
+  std::string forward = "{", backward = "{";
+  for (int i = 0; i < 40; ++i) {
+    forward += (i ? "," : "") + std::string("\"k") + std::to_string(i) + "\":" + std::to_string(i);
+    backward += (i ? "," : "") + std::string("\"k") + std::to_string(39 - i) + "\":" +
+                std::to_string(39 - i);
+  }
+  EXPECT_EQ(hash_of(forward + "}"), hash_of(backward + "}"));
+  EXPECT_EQ(hash_of(forward + R"(,"dup":1,"dup":2})"), hash_of(backward + R"(,"dup":1,"dup":2})"));
+  EXPECT_NE(hash_of(forward + R"(,"dup":1,"dup":2})"), hash_of(forward + R"(,"dup":2,"dup":1})"));
+}
+
 TEST(JsonHash, ValuesAtTheDepthLimitPassAndOneLevelDeeperFails) {
   const auto depth2 = limits(2, 8);
   EXPECT_TRUE(hash_of("[[[]]]", depth2));
