@@ -13,9 +13,11 @@ namespace {
 
 TEST(ConcurrentDigest, ThreadsDigestingOneMessageAgree) {
   std::string items = "[";
-  for (int i = 0; i < 200; ++i)
-    items += (i ? "," : "") + std::string(R"({"type":"message","id":"m)") + std::to_string(i) +
+  for (int i = 0; i < 200; ++i) {
+    if (i != 0) items += ',';
+    items += R"({"type":"message","id":"m)" + std::to_string(i) +
              R"(","content":[{"text":"hello","type":"output_text"}]})";
+  }
   zu::Message message;
   message.id = "resp_1";
   message.content.push_back(zu::Opaque{"item", zu_test::shared_document(R"({"b":1,"a":[2,3]})")});

@@ -82,9 +82,12 @@ TEST(JsonHash, LargeObjectsSortLikeSmallOnes) {
   // Past a handful of members the sort changes method; order and ties must not.
   std::string forward = "{", backward = "{";
   for (int i = 0; i < 40; ++i) {
-    forward += (i ? "," : "") + std::string("\"k") + std::to_string(i) + "\":" + std::to_string(i);
-    backward += (i ? "," : "") + std::string("\"k") + std::to_string(39 - i) + "\":" +
-                std::to_string(39 - i);
+    if (i != 0) {
+      forward += ',';
+      backward += ',';
+    }
+    forward += "\"k" + std::to_string(i) + "\":" + std::to_string(i);
+    backward += "\"k" + std::to_string(39 - i) + "\":" + std::to_string(39 - i);
   }
   EXPECT_EQ(hash_of(forward + "}"), hash_of(backward + "}"));
   EXPECT_EQ(hash_of(forward + R"(,"dup":1,"dup":2})"), hash_of(backward + R"(,"dup":1,"dup":2})"));
