@@ -1,0 +1,8 @@
+# Image validation reads untrusted Base64; the content digest walks untrusted provider
+# JSON. The digest writer is internal to zu_core, so its target links the objects.
+zu_add_fuzzer(valid_image
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/valid_image_fuzz.cpp
+  LIBRARIES zu::core)
+zu_add_fuzzer(content_digest
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/content_digest_fuzz.cpp
+  LIBRARIES zu_core_internal)
