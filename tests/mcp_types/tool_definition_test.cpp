@@ -1,0 +1,1 @@
+#include <vantrel/mcp_types.hpp>
