@@ -142,16 +142,16 @@ class json {
   // Const operator[] returns the member `key` of an object or element `index` of an
   // array; a missing member, an index past the end, or a value of another type reads as
   // null. Nothing throws but std::bad_alloc.
-  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](const char* key) const;
-  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](const std::string& key) const;
-  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](std::size_t index) const;
+  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](const char* key) const&;
+  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](const std::string& key) const&;
+  [[nodiscard]] VANTREL_CORE_EXPORT json operator[](std::size_t index) const&;
   // The int form calls the size_t form with the index sign-extended, so -1 reads past
   // the end. It exists so that `j[0]` is not read as a null pointer key.
-  [[nodiscard]] VANTREL_MCP_TYPES_EXPORT json operator[](int index) const;
+  [[nodiscard]] VANTREL_MCP_TYPES_EXPORT json operator[](int index) const&;
   // at returns element `index` of an array, or throws std::out_of_range when this is not
   // an array or the index is past the end.
-  [[nodiscard]] VANTREL_CORE_EXPORT json at(std::size_t index) const;
-  [[nodiscard]] VANTREL_MCP_TYPES_EXPORT json at(int index) const;
+  [[nodiscard]] VANTREL_CORE_EXPORT json at(std::size_t index) const&;
+  [[nodiscard]] VANTREL_MCP_TYPES_EXPORT json at(int index) const&;
 
   // ===== Writing =====
 
@@ -161,15 +161,31 @@ class json {
   // neither an object nor null.
   // WARNING: on a non-const json even a read through operator[] creates the member.
   // Prefer a const reference, `contains` or `value` for reading.
-  VANTREL_CORE_EXPORT json operator[](const char* key);
-  VANTREL_CORE_EXPORT json operator[](const std::string& key);
+  VANTREL_CORE_EXPORT json operator[](const char* key) &;
+  VANTREL_CORE_EXPORT json operator[](const std::string& key) &;
   // Non-const operator[] and at() with an index return a handle to element `index` of
   // this array. They throw std::out_of_range when this is not an array or the index is
   // past the end: arrays do not grow through them.
-  VANTREL_CORE_EXPORT json operator[](std::size_t index);
-  VANTREL_MCP_TYPES_EXPORT json operator[](int index);
-  VANTREL_CORE_EXPORT json at(std::size_t index);
-  VANTREL_MCP_TYPES_EXPORT json at(int index);
+  VANTREL_CORE_EXPORT json operator[](std::size_t index) &;
+  VANTREL_MCP_TYPES_EXPORT json operator[](int index) &;
+  VANTREL_CORE_EXPORT json at(std::size_t index) &;
+  VANTREL_MCP_TYPES_EXPORT json at(int index) &;
+
+  // On a temporary, operator[] and at() read like the const forms, so that
+  // `value["a"]["b"]` reads a member of a member, except on a handle, where they hand
+  // out a handle of their own, so that `obj["a"]["b"] = v;` writes through.
+  json operator[](const char* key) && { return member_handle_ ? (*this)[key] : std::as_const(*this)[key]; }
+  json operator[](const std::string& key) && {
+    return member_handle_ ? (*this)[key] : std::as_const(*this)[key];
+  }
+  json operator[](std::size_t index) && {
+    return member_handle_ ? (*this)[index] : std::as_const(*this)[index];
+  }
+  json operator[](int index) && { return member_handle_ ? (*this)[index] : std::as_const(*this)[index]; }
+  json at(std::size_t index) && { return member_handle_ ? (*this).at(index) : std::as_const(*this).at(index); }
+  json at(int index) && {
+    return member_handle_ ? (*this).at(index) : std::as_const(*this).at(index);
+  }
 
   // ===== Conversion =====
 

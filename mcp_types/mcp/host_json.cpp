@@ -50,10 +50,10 @@ bool json::is_bool() const noexcept { return is_boolean(); }
 
 // Converting int to size_t is modular, which is exactly sign extension: -1 becomes the
 // largest index and reads past the end.
-json json::operator[](int index) const { return (*this)[static_cast<std::size_t>(index)]; }
-json json::at(int index) const { return at(static_cast<std::size_t>(index)); }
-json json::operator[](int index) { return (*this)[static_cast<std::size_t>(index)]; }
-json json::at(int index) { return at(static_cast<std::size_t>(index)); }
+json json::operator[](int index) const& { return (*this)[static_cast<std::size_t>(index)]; }
+json json::at(int index) const& { return at(static_cast<std::size_t>(index)); }
+json json::operator[](int index) & { return (*this)[static_cast<std::size_t>(index)]; }
+json json::at(int index) & { return at(static_cast<std::size_t>(index)); }
 
 yyjson_mut_doc* json::raw_doc() const noexcept { return doc_.get(); }
 yyjson_mut_val* json::raw_val() const noexcept { return val_; }

@@ -78,19 +78,19 @@ json json::member(const char* key, std::size_t length) const {
   return found == nullptr ? json() : json(doc_, found);
 }
 
-json json::operator[](const char* key) const {
+json json::operator[](const char* key) const& {
   if (key == nullptr) return json();
   return member(key, std::strlen(key));
 }
 
-json json::operator[](const std::string& key) const { return member(key.data(), key.size()); }
+json json::operator[](const std::string& key) const& { return member(key.data(), key.size()); }
 
-json json::operator[](std::size_t index) const {
+json json::operator[](std::size_t index) const& {
   if (!yyjson_mut_is_arr(val_) || index >= yyjson_mut_arr_size(val_)) return json();
   return json(doc_, yyjson_mut_arr_get(val_, index));
 }
 
-json json::at(std::size_t index) const {
+json json::at(std::size_t index) const& {
   if (!yyjson_mut_is_arr(val_) || index >= yyjson_mut_arr_size(val_)) {
     throw std::out_of_range("vantrel::json::at: index " + std::to_string(index) + " is out of range");
   }

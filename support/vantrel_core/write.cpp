@@ -38,12 +38,12 @@ json json::member_handle(const char* key, std::size_t length) {
   return json(doc_, found, true);
 }
 
-json json::operator[](const char* key) {
+json json::operator[](const char* key) & {
   if (key == nullptr) throw std::invalid_argument("vantrel::json: operator[] with a null key");
   return member_handle(key, std::strlen(key));
 }
 
-json json::operator[](const std::string& key) { return member_handle(key.data(), key.size()); }
+json json::operator[](const std::string& key) & { return member_handle(key.data(), key.size()); }
 
 json json::element_handle(std::size_t index) {
   if (!yyjson_mut_is_arr(val_) || index >= yyjson_mut_arr_size(val_)) {
@@ -53,8 +53,8 @@ json json::element_handle(std::size_t index) {
   return json(doc_, yyjson_mut_arr_get(val_, index), true);
 }
 
-json json::operator[](std::size_t index) { return element_handle(index); }
-json json::at(std::size_t index) { return element_handle(index); }
+json json::operator[](std::size_t index) & { return element_handle(index); }
+json json::at(std::size_t index) & { return element_handle(index); }
 
 // assign_in_place overwrites this handle's node with a copy of `other` made in the same
 // document. The node keeps its link to the next entry of its container, so the
