@@ -70,9 +70,9 @@ class json {
   [[nodiscard]] VANTREL_CORE_EXPORT static json array();
 
   // parse returns the value of the JSON text `text` (strict RFC 8259: no comments, no
-  // trailing commas). It throws std::invalid_argument when the text is not JSON or nests
-  // deeper than max_parse_depth. Duplicate object members are kept; lookups find the
-  // first.
+  // trailing commas). It throws std::invalid_argument when the text is not JSON, nests
+  // deeper than max_parse_depth, or repeats a member name within one object: member
+  // names of a json object are unique.
   [[nodiscard]] VANTREL_CORE_EXPORT static json parse(std::string_view text);
   // dump returns compact JSON text of the value.
   [[nodiscard]] VANTREL_CORE_EXPORT std::string dump() const;

@@ -177,33 +177,16 @@ class Compiler {
     index_properties(node);
   }
 
-  // index_properties notes repeated names and, for large blocks, builds the by-name
-  // index.
+  // index_properties builds the by-name index of a large block.
   void index_properties(SchemaNode& node) {
-    const std::uint32_t count = node.property_count;
+    if (node.property_count < sorted_index_threshold) return;
     const SchemaProperty* block = tree.properties.data() + node.first_property;
     auto name_of = [block](std::uint32_t i) { return std::string_view(block[i].name, block[i].length); };
-    if (count < sorted_index_threshold) {
-      for (std::uint32_t a = 0; a < count && !node.repeated_property_names; ++a) {
-        for (std::uint32_t b = a + 1; b < count; ++b) {
-          if (name_of(a) == name_of(b)) {
-            node.repeated_property_names = true;
-            break;
-          }
-        }
-      }
-      return;
-    }
     node.has_sorted_index = true;
     node.first_sorted = static_cast<std::uint32_t>(tree.sorted.size());
-    for (std::uint32_t i = 0; i < count; ++i) tree.sorted.push_back(i);
-    const auto begin = tree.sorted.begin() + node.first_sorted;
-    std::stable_sort(begin, tree.sorted.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return name_of(a) < name_of(b); });
-    node.repeated_property_names =
-        std::adjacent_find(begin, tree.sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-          return name_of(a) == name_of(b);
-        }) != tree.sorted.end();
+    for (std::uint32_t i = 0; i < node.property_count; ++i) tree.sorted.push_back(i);
+    std::sort(tree.sorted.begin() + node.first_sorted, tree.sorted.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return name_of(x) < name_of(y); });
   }
 };
 

@@ -44,12 +44,9 @@ struct SchemaNode {
   Additional additional = Additional::absent;
   bool has_type = false;
   std::uint8_t types = 0;  // TypeBit set; with has_type, 0 accepts nothing
-  // repeated_property_names is set when two "properties" members share a name; the
-  // value check then matches each member against all of them.
-  bool repeated_property_names = false;
   // Large "properties" objects also get a by-name index: SchemaTree::sorted from
   // first_sorted holds property_count positions (relative to first_property), ordered by
-  // name and, among equal names, by position.
+  // name.
   bool has_sorted_index = false;
   std::uint32_t first_sorted = 0;
 };

@@ -48,11 +48,11 @@ class PropertyFinder {
 
   static constexpr std::uint32_t none = detail::no_node;
 
-  // find returns the position of the first property named `name`, or none.
+  // find returns the position of the property named `name`, or none.
   std::uint32_t find(std::string_view name) {
     const std::uint32_t count = node_.property_count;
     if (count == 0) return none;
-    if (!node_.repeated_property_names && name_at(next_) == name) return hit(next_);
+    if (name_at(next_) == name) return hit(next_);
     if (node_.has_sorted_index) {
       const std::uint32_t* sorted = tree_.sorted.data() + node_.first_sorted;
       const std::uint32_t* end = sorted + count;
@@ -64,17 +64,6 @@ class PropertyFinder {
       if (name_at(i) == name) return hit(i);
     }
     return none;
-  }
-
-  // for_each_repeat calls `visit` with every later position that has the same name as
-  // position `first`. REQUIRES: first came from find.
-  template <class Visit>
-  void for_each_repeat(std::uint32_t first, Visit visit) const {
-    if (!node_.repeated_property_names) return;
-    const std::string_view name = name_at(first);
-    for (std::uint32_t i = first + 1; i < node_.property_count; ++i) {
-      if (name_at(i) == name) visit(i);
-    }
   }
 
   [[nodiscard]] std::string_view name_at(std::uint32_t i) const {
@@ -164,8 +153,8 @@ class ValueChecker {
   }
 
   // check_properties checks, in the schema's order, each property the value has against
-  // its schema. The value's members are matched first, in the value's order, so each
-  // property meets the first member of its name, as a member lookup would find it.
+  // its schema. The value's members are matched to properties in one pass first, which
+  // costs one lookup per member however the two orders differ.
   void check_properties(yyjson_mut_val* value, const SchemaNode& node, PropertyFinder& finder,
                         const Location& at, int depth) const {
     const std::uint32_t count = node.property_count;
@@ -180,11 +169,7 @@ class ValueChecker {
     while (yyjson_mut_val* key = yyjson_mut_obj_iter_next(&it)) {
       const std::uint32_t found = finder.find({yyjson_mut_get_str(key), yyjson_mut_get_len(key)});
       if (found == PropertyFinder::none) continue;
-      yyjson_mut_val* member = yyjson_mut_obj_iter_get_val(key);
-      if (matches[found] == nullptr) matches[found] = member;
-      finder.for_each_repeat(found, [&](std::uint32_t i) {
-        if (matches[i] == nullptr) matches[i] = member;
-      });
+      matches[found] = yyjson_mut_obj_iter_get_val(key);
     }
     const SchemaProperty* block = tree_.properties.data() + node.first_property;
     for (std::uint32_t i = 0; i < count; ++i) {

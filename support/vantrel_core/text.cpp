@@ -1,10 +1,13 @@
 // JSON text in and out.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document.hpp"
 #include "vantrel/json.hpp"
@@ -37,6 +40,29 @@ std::size_t nesting_depth(std::string_view text) {
   return deepest;
 }
 
+// duplicate_member returns a name that some object of `doc` holds twice, or nothing. Objects of this type have unique member names, as a map would: lookups,
+// equality and writing all rely on it, so text that repeats a name is refused rather
+// than half kept.
+std::optional<std::string_view> duplicate_member(yyjson_doc* doc) {
+  // The reader lays every value of a document out in one array, root first.
+  yyjson_val* values = yyjson_doc_get_root(doc);
+  const std::size_t count = yyjson_doc_get_val_count(doc);
+  std::vector<std::string_view> names;
+  for (std::size_t i = 0; i < count; ++i) {
+    yyjson_val* object = values + i;
+    if (!yyjson_is_obj(object) || yyjson_obj_size(object) < 2) continue;
+    names.clear();
+    yyjson_obj_iter it = yyjson_obj_iter_with(object);
+    while (yyjson_val* key = yyjson_obj_iter_next(&it)) {
+      names.emplace_back(yyjson_get_str(key), yyjson_get_len(key));
+    }
+    std::sort(names.begin(), names.end());
+    const auto repeated = std::adjacent_find(names.begin(), names.end());
+    if (repeated != names.end()) return *repeated;
+  }
+  return std::nullopt;
+}
+
 struct DocFree {
   void operator()(yyjson_doc* doc) const noexcept { yyjson_doc_free(doc); }
 };
@@ -60,6 +86,9 @@ json json::parse(std::string_view text) {
   if (nesting_depth(text) > max_parse_depth) {
     throw std::invalid_argument("vantrel::json::parse: nesting deeper than " +
                                 std::to_string(max_parse_depth) + " levels");
+  }
+  if (const auto name = duplicate_member(read.get())) {
+    throw std::invalid_argument("vantrel::json::parse: duplicate member \"" + std::string(*name) + "\"");
   }
   yyjson_mut_doc* copy = yyjson_doc_mut_copy(read.get(), nullptr);
   if (copy == nullptr) throw std::bad_alloc();

@@ -109,16 +109,6 @@ TEST(JsonSchemaValue, KeysAppearUnescapedInLocations) {
                        std::invalid_argument, "args at /a/b/c~d has the wrong JSON type");
 }
 
-TEST(JsonSchemaValue, AValueMeetsTheFirstMemberOfEachName) {
-  // Duplicate members: lookups find the first, so the first decides.
-  EXPECT_NO_THROW(check(R"({"a":"s","a":1})", R"({"properties":{"a":{"type":"string"}}})"));
-  EXPECT_THROW_MESSAGE(check(R"({"b":0,"a":1,"a":"s"})", R"({"properties":{"b":{},"a":{"type":"string"}}})"),
-                       std::invalid_argument, "args at /a has the wrong JSON type");
-  // Repeated schema names: each schema applies.
-  EXPECT_THROW_MESSAGE(check(R"({"a":1})", R"({"properties":{"a":{"type":"integer"},"a":{"type":"string"}}})"),
-                       std::invalid_argument, "args at /a has the wrong JSON type");
-}
-
 TEST(JsonSchemaValue, LargePropertySetsAreMatchedByName) {
   std::string schema = R"({"additionalProperties":false,"properties":{)";
   std::string value = "{";

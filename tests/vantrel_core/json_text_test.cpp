@@ -26,6 +26,17 @@ TEST(JsonText, ParseRefusesWhatIsNotStrictJson) {
   }
 }
 
+TEST(JsonText, ParseRefusesRepeatedMemberNames) {
+  EXPECT_THROW((void)json::parse(R"({"a":1,"b":2,"a":3})"), std::invalid_argument);
+  EXPECT_THROW((void)json::parse(R"([{"x":{"k":1,"k":1}}])"), std::invalid_argument);
+  std::string many = "{";
+  for (int i = 0; i < 100; ++i) many += "\"m" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+  EXPECT_NO_THROW((void)json::parse(many + R"("m":0})"));
+  EXPECT_THROW((void)json::parse(many + R"("m42":0})"), std::invalid_argument);
+  // The same name in different objects is no repetition.
+  EXPECT_NO_THROW((void)json::parse(R"({"a":{"a":1},"b":{"a":2}})"));
+}
+
 TEST(JsonText, NestingIsLimited) {
   EXPECT_NO_THROW((void)json::parse(nested(json::max_parse_depth)));
   EXPECT_THROW((void)json::parse(nested(json::max_parse_depth + 1)), std::invalid_argument);

@@ -49,10 +49,11 @@ TEST(JsonValue, MissingMembersAndElementsReadAsNull) {
   EXPECT_TRUE(j["arr"].at(std::size_t{0}).get<bool>());
 }
 
-TEST(JsonValue, DuplicateMembersReadAsTheFirst) {
-  const json j = json::parse(R"({"k":"first","k":"second"})");
-  EXPECT_EQ(j["k"].get<std::string>(), "first");
-  EXPECT_EQ(j.size(), 2U);
+TEST(JsonValue, WritingAnExistingMemberNeverRepeatsIt) {
+  json j = json::parse(R"({"k":"first"})");
+  j["k"] = json("second");
+  EXPECT_EQ(j.dump(), R"({"k":"second"})");
+  EXPECT_EQ(j, json::parse(j.dump()));
 }
 
 TEST(JsonValue, SizeAndEmptyCountEntries) {
