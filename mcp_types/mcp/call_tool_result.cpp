@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "unmodelled_members.hpp"
 #include "vantrel/mcp/call_tool_result.hpp"
 
 namespace vantrel::mcp {
@@ -32,12 +33,7 @@ CallToolResult CallToolResult::from_json(const vantrel::json& j) {
 
 vantrel::json CallToolResult::to_json() const {
   vantrel::json out = vantrel::json::object();
-  if (raw.is_object()) {
-    for (auto it = raw.begin(), end = raw.end(); it != end; ++it) {
-      const std::string key = it.key();
-      if (!modelled(key)) out[key] = it.value();
-    }
-  }
+  detail::copy_unmodelled(raw, out, modelled);
   out["content"] = content;
   if (!structured_content.is_null()) out["structuredContent"] = structured_content;
   out["isError"] = vantrel::json(is_error);

@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "unmodelled_members.hpp"
 #include "vantrel/mcp/tool_definition.hpp"
 
 namespace vantrel::mcp {
@@ -45,12 +46,7 @@ ToolDefinition ToolDefinition::from_json(const vantrel::json& j) {
 
 vantrel::json ToolDefinition::to_json() const {
   vantrel::json out = vantrel::json::object();
-  if (raw.is_object()) {
-    for (auto it = raw.begin(), end = raw.end(); it != end; ++it) {
-      const std::string key = it.key();
-      if (!modelled(key)) out[key] = it.value();
-    }
-  }
+  detail::copy_unmodelled(raw, out, modelled);
   out["name"] = vantrel::json(name);
   out["inputSchema"] = input_schema;
   if (!title.empty()) out["title"] = vantrel::json(title);

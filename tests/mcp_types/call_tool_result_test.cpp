@@ -33,17 +33,13 @@ TEST(CallToolResult, DefaultsForAbsentOrUnreadableMembers) {
 }
 
 TEST(CallToolResult, ChecksRunInOrder) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const MessageCase cases[] = {
       {R"(null)", "MCP tools/call result must be an object"},
       {R"({"content":{},"structuredContent":1,"_meta":[]})", "MCP tools/call content must be an array"},
       {R"({"structuredContent":[],"_meta":[]})", "MCP tools/call structuredContent must be an object"},
       {R"({"_meta":[]})", "MCP tools/call _meta must be an object"},
   };
-  for (const Case& c : cases) {
+  for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_THROW_MESSAGE(parse_result(c.text), std::invalid_argument, c.message);
   }

@@ -32,19 +32,4 @@ TEST(McpErrors, CarryTheirPartsAndAreRuntimeErrors) {
   static_assert(sizeof(MCPFailure) == 4);
 }
 
-TEST(McpClientConfig, DefaultsAreThoseTransportsExpect) {
-  const vantrel::mcp::MCPClientConfig http;
-  EXPECT_EQ(http.timeout_ms, 30000);
-  EXPECT_TRUE(http.headers.empty());
-  EXPECT_FALSE(http.handler);
-  const vantrel::mcp::StdioClientConfig stdio;
-  EXPECT_TRUE(stdio.command.empty());
-  EXPECT_TRUE(stdio.working_directory.empty());
-  EXPECT_FALSE(stdio.flag);
-  EXPECT_EQ(stdio.message_limit_bytes, 16 * 1024 * 1024);
-  EXPECT_EQ(stdio.chunk_limit_bytes, 64 * 1024);
-  EXPECT_EQ(stdio.short_timeout_ms, 10000);
-  EXPECT_EQ(stdio.timeout_ms, 30000);
-}
-
 }  // namespace

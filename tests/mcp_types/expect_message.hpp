@@ -21,3 +21,9 @@
     }                                                                                  \
     if (!thrown_) ADD_FAILURE() << "did not throw: " #statement;                       \
   } while (false)
+
+// MessageCase is one input text and the message its refusal must carry.
+struct MessageCase {
+  const char* text;
+  const char* message;
+};

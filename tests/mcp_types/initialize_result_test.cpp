@@ -33,11 +33,7 @@ TEST(InitializeResult, InstructionsMayBeAbsentButNotNull) {
 }
 
 TEST(InitializeResult, ChecksRunInOrder) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const MessageCase cases[] = {
       {R"([])", "MCP initialize result must be an object"},
       {R"("x")", "MCP initialize result must be an object"},
       {R"({"instructions":5})", "MCP initialize result must contain a non-empty protocolVersion"},
@@ -51,7 +47,7 @@ TEST(InitializeResult, ChecksRunInOrder) {
       {R"({"protocolVersion":"1","capabilities":{},"serverInfo":null})",
        "MCP initialize result must contain capabilities and serverInfo objects"},
   };
-  for (const Case& c : cases) {
+  for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_THROW_MESSAGE(InitializeResult::from_json(json::parse(c.text)), std::invalid_argument, c.message);
   }

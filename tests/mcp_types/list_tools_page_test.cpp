@@ -31,11 +31,7 @@ TEST(ListToolsPage, NullOrAbsentCursorMeansLastPage) {
 }
 
 TEST(ListToolsPage, ChecksRunInOrder) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const MessageCase cases[] = {
       {R"([])", "MCP tools/list result must contain a tools array"},
       {R"({"nextCursor":5})", "MCP tools/list result must contain a tools array"},
       {R"({"tools":{}})", "MCP tools/list result must contain a tools array"},
@@ -44,7 +40,7 @@ TEST(ListToolsPage, ChecksRunInOrder) {
       {R"({"tools":[],"nextCursor":5,"_meta":[]})", "MCP tools/list nextCursor must be a string"},
       {R"({"tools":[],"_meta":[]})", "MCP tools/list _meta must be an object"},
   };
-  for (const Case& c : cases) {
+  for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_THROW_MESSAGE(ListToolsPage::from_json(json::parse(c.text)), std::invalid_argument, c.message);
   }

@@ -48,11 +48,7 @@ TEST(JsonSchema, RefusesUnsupportedTypeNames) {
 }
 
 TEST(JsonSchema, ChecksRunInOrderAtEachLocation) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const MessageCase cases[] = {
       {R"([])", "JSON Schema at # must be an object"},
       {R"({"type":5,"enum":5})", "JSON Schema type at # must be a string or array"},
       {R"({"enum":{},"required":5})", "JSON Schema enum at # must be an array"},
@@ -67,7 +63,7 @@ TEST(JsonSchema, ChecksRunInOrderAtEachLocation) {
       {R"({"additionalProperties":{"items":{"enum":1}}})",
        "JSON Schema enum at #/additionalProperties/items must be an array"},
   };
-  for (const Case& c : cases) {
+  for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_THROW_MESSAGE(check(c.text), std::invalid_argument, c.message);
   }

@@ -41,11 +41,7 @@ TEST(ToolDefinition, AbsentMembersTakeTheirDefaults) {
 }
 
 TEST(ToolDefinition, ChecksRunInOrder) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const MessageCase cases[] = {
       {R"([])", "MCP tool definition must be an object"},
       {R"({"name":7,"inputSchema":[]})", "MCP tool definition is missing name"},
       {R"({"name":"","inputSchema":[]})", "MCP tool definition is missing name"},
@@ -57,7 +53,7 @@ TEST(ToolDefinition, ChecksRunInOrder) {
       {R"({"name":"n","execution":true})", "MCP tool metadata has an invalid type"},
       {R"({"name":"n","_meta":[]})", "MCP tool metadata has an invalid type"},
   };
-  for (const Case& c : cases) {
+  for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_THROW_MESSAGE(parse_tool(c.text), std::invalid_argument, c.message);
   }
