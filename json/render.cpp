@@ -53,7 +53,7 @@ bool render_literal(std::string_view text, std::string& out) {
   return true;
 }
 
-std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) noexcept {
+std::size_t render_scalar(yyjson_val* node, char* buffer) noexcept {
   switch (yyjson_get_tag(node)) {
     case YYJSON_TYPE_NULL | YYJSON_SUBTYPE_NONE:
       std::memcpy(buffer, "null", 4);

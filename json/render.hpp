@@ -41,7 +41,8 @@ LibraryText render_value(yyjson_val* node);
 
 // render_scalar writes the text of a null, boolean or number node into `buffer` and
 // returns its length; 0 means the node could not be rendered.
+// REQUIRES: `buffer` has room for kScalarBuffer bytes.
 constexpr std::size_t kScalarBuffer = 64;
-std::size_t render_scalar(yyjson_val* node, char (&buffer)[kScalarBuffer]) noexcept;
+std::size_t render_scalar(yyjson_val* node, char* buffer) noexcept;
 
 }  // namespace zu::json::detail

@@ -76,7 +76,7 @@ class Writing {
   bool scalar(yyjson_val* node) {
     if (kScalarBuffer > end_ - pos_) grow(kScalarBuffer);
     char* at = out_.data() + pos_;
-    const std::size_t n = render_scalar(node, *reinterpret_cast<char(*)[kScalarBuffer]>(at));
+    const std::size_t n = render_scalar(node, at);
     if (n == 0 || n > left_) return false;
     pos_ += n;
     left_ -= n;
