@@ -115,7 +115,9 @@ class NativeContext {
   // decoded there are never valid replays.
   bool can_issue_replays = true;
   // server_tool_calls are the (call id, tool name) pairs of the provider-run tool calls
-  // that the history leaves unanswered, sorted by call id with each id once.
+  // that the history leaves unanswered, sorted by call id with each id once; a call
+  // keeps the name it was first opened with. A continuation that binds its previous
+  // messages and then its input keeps one list over both.
   std::vector<std::pair<std::string, std::string>> server_tool_calls{};
   // client_tools are the declared tool names of a "google.generate" or
   // "google.interactions" request, sorted bytewise; empty for the other families.

@@ -62,13 +62,6 @@ TEST_P(Conversation, EachReplyIsAcceptedAtItsPosition) {
   EXPECT_TRUE(context->matches_descriptor(descriptor_));
 }
 
-TEST_P(Conversation, TheSameHistoryBindsToTheSamePrefix) {
-  const std::vector<zu::Message> history = converse(2);
-  EXPECT_EQ(next(history)->prefix_digest, next(history)->prefix_digest);
-  std::vector<zu::Message> shorter(history.begin(), history.end() - 1);
-  EXPECT_NE(next(shorter)->prefix_digest, next(history)->prefix_digest);
-}
-
 TEST_P(Conversation, AReplyMovedToAnotherPositionIsRefused) {
   std::vector<zu::Message> history = converse(1);  // question, reply, question
   std::vector<zu::Message> later = {history[0], history[2], history[1]};

@@ -120,14 +120,6 @@ TEST_F(GeminiPlainAssistant, AdmitsTextsAndPlainClientCallsOnlyWhenAllowed) {
   EXPECT_FALSE(allowed(with_role(zu::Role::assistant, {kImage})));
 }
 
-TEST_F(GeminiPlainAssistant, TheModeIsNotPartOfTheConfiguration) {
-  zu::gemini::Request request{.model = "gen-1"};
-  const auto strict = zu::CodecAccess::context(descriptor_, request, {}, false);
-  request.history_mode = zu::gemini::HistoryMode::allow_plain_assistant;
-  EXPECT_EQ(zu::CodecAccess::context(descriptor_, request, {}, false)->prefix_digest,
-            strict->prefix_digest);
-}
-
 TEST(HistoryBinding, AReplayedMessageNeedsTheAssistantRoleAndAnItemArray) {
   for (Family family : {Family::responses, Family::gemini, Family::interactions}) {
     SCOPED_TRACE(zu_test::family_name(family));

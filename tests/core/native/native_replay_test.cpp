@@ -160,17 +160,4 @@ TEST(NativeReplay, ArchiveValidChecksTheMessageOnlyForAValidReplay) {
   EXPECT_FALSE(zu::CodecAccess::archive_valid(*from_cursor, answer));
 }
 
-TEST(NativeReplay, KeepsItsContextAlive) {
-  std::weak_ptr<const zu::NativeContext> watch;
-  std::shared_ptr<const zu::NativeReplay> replay;
-  {
-    const ContextPtr context = fresh_context(Family::chat);
-    watch = context;
-    replay = token(context, reply(Family::chat, "c", "x"), 0);
-  }
-  EXPECT_FALSE(watch.expired());
-  replay.reset();
-  EXPECT_TRUE(watch.expired());
-}
-
 }  // namespace
