@@ -1,5 +1,6 @@
 // History binding: admitting each message, proving its replay token, chaining it into
 // the prefix and tracking the server tool calls it opens and answers.
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>

@@ -3,6 +3,7 @@
 #include "zu/native_context.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "native/configuration_digest.hpp"
