@@ -110,7 +110,7 @@ TEST(NativeContext, GeminiRecordsThePlainPathAndMatchesThroughEither) {
   EXPECT_FALSE(plain->matches_descriptor(zu::descriptor::ValidatedDescriptor(fields)));
 }
 
-TEST(NativeContext, KeepsSortedClientToolNamesInTheGoogleFamilies) {
+TEST(NativeContext, KeepsSortedClientToolNamesForGenerateAndInteractions) {
   const auto gemini = zu_test::make_descriptor(Family::gemini);
   zu::gemini::Request request{.model = "gen-1"};
   request.tools = {{"lookup", "", nullptr}, {"Zeta", "", nullptr}, {"alpha", "", nullptr}};
