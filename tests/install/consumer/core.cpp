@@ -1,6 +1,6 @@
 // The installed core library through its umbrella header: the interface contract,
-// image validation, the content records, and a refusal of the archive file system
-// caught by its exported type.
+// image validation, the content records, a two-turn conversation through the codecs'
+// door, and a refusal of the archive file system caught by its exported type.
 #include <memory>
 #include <string>
 
@@ -16,6 +16,36 @@ int check_archive_fs() {
   } catch (const fs::Rejected&) {
   }
   return fs::same_file({1, 2, 0, 0, 0}, {1, 2, 3, 4, 5}) ? 0 : 1;
+}
+
+// check_native runs one turn of a messages conversation and binds its reply in the next
+// request.
+int check_native() {
+  auto policy = std::make_shared<const zu::descriptor::DescriptorPolicy>(
+      "consumer.policy.v1",
+      zu::descriptor::CodecResources{.max_digest_bytes = 1 << 16, .max_json_depth = 8,
+                                     .max_json_entries = 64, .max_message_count = 16,
+                                     .max_block_count = 64});
+  const zu::descriptor::ValidatedDescriptor descriptor({.id = "consumer",
+                                                        .family = "anthropic.messages",
+                                                        .base_url = "https://api.example.test",
+                                                        .paths = {"/v1/messages", "/v1/messages"},
+                                                        .policy = policy});
+  zu::messages::Request request{.model = "msg-1", .system = "Be brief."};
+  request.messages.push_back({"", zu::Role::user, {zu::Text{"hello"}}, nullptr, nullptr});
+  const auto first = zu::CodecAccess::context(descriptor, request, {}, false);
+  if (!first->bound || !first->history_replayable || !first->matches_descriptor(descriptor))
+    return 1;
+
+  zu::Message reply{"msg_1", zu::Role::assistant, {zu::Thinking{"hm", "sig"}, zu::Text{"hi"}},
+                    nullptr, nullptr};
+  const zu::StopReason stop{};
+  reply.replay = zu::CodecAccess::replay(first, reply, &stop, true);
+  if (!reply.replay->valid || !zu::CodecAccess::archive_valid(*reply.replay, reply)) return 1;
+
+  request.messages.push_back(reply);
+  const auto second = zu::CodecAccess::context(descriptor, request, {}, false);
+  return second->history_replayable && second->prefix_digest != first->prefix_digest ? 0 : 1;
 }
 
 }  // namespace
@@ -35,5 +65,5 @@ int check_core() {
   message.content.push_back(zu::Text{"hello"});
   message.content.push_back(std::move(image));
   if (message.content.size() != 2 || message.content[1].index() != 10) return 1;
-  return check_archive_fs();
+  return check_native() + check_archive_fs();
 }
