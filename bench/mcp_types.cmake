@@ -5,8 +5,3 @@ find_package(valijson REQUIRED)
 zu_add_bench(schema_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/schema_bench.cpp
   LIBRARIES vantrel::mcp_types nlohmann_json::nlohmann_json valijson)
-# GCC 12 reports a false -Wrestrict inside libstdc++'s string replace as inlined into
-# valijson's JSON Pointer code; the warning is about the peer's code, not ours.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_compile_options(schema_bench PRIVATE -Wno-restrict)
-endif()

@@ -198,10 +198,12 @@ TEST(DuplicateMembers, DeepNestingIsWalkedWithoutRecursion) {
 TEST(RetainedSize, MeasuresDocumentsWithinTheBound) {
   EXPECT_EQ(zu::json::Document{}.retained_bytes(), 0u);
   std::string many_numbers = "[0";
-  for (int i = 1; i < 2000; ++i) many_numbers += "," + std::to_string(i);
+  for (int i = 1; i < 2000; ++i) many_numbers.append(",").append(std::to_string(i));
   many_numbers += "]";
+  std::string long_string(10002, 'z');
+  long_string.front() = long_string.back() = '"';
   for (const std::string& text : {std::string("1"), std::string(R"({"a":[1,2,3],"b":"text"})"),
-                                  many_numbers, "\"" + std::string(10000, 'z') + "\""}) {
+                                  many_numbers, long_string}) {
     const auto doc = parse_document(text);
     const std::uint64_t retained = doc.retained_bytes();
     EXPECT_GT(retained, text.size());
