@@ -13,20 +13,6 @@ std::string_view key_text(yyjson_val* key) noexcept {
   return {unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)};
 }
 
-bool same_name(yyjson_val* a, yyjson_val* b) noexcept {
-  const std::size_t n = unsafe_yyjson_get_len(a);
-  if (n != unsafe_yyjson_get_len(b)) return false;
-  const char* x = unsafe_yyjson_get_str(a);
-  const char* y = unsafe_yyjson_get_str(b);
-  return n == 0 || (x[0] == y[0] && std::memcmp(x, y, n) == 0);
-}
-
-// Objects up to this many members are checked against a 64-bit filter of name lengths,
-// comparing names only when a length was seen before. That beats any set for the small
-// objects that make up most documents, reads no name bytes in the usual case, and
-// allocates nothing.
-constexpr std::size_t kSmallObject = 16;
-
 yyjson_val* first_repeat_small(yyjson_val* first, std::size_t count) noexcept {
   yyjson_val* earlier[kSmallObject];
   std::uint64_t seen = 0;

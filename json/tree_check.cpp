@@ -10,25 +10,6 @@
 namespace zu::json::detail {
 namespace {
 
-// Objects up to this many members are checked with a 64-bit filter of name lengths:
-// names are compared only when their length was seen before in the same object, so the
-// usual case reads no name bytes. Larger objects are sorted (first_repeated_name).
-constexpr std::size_t kFiltered = 16;
-
-bool same_name(yyjson_val* a, yyjson_val* b) noexcept {
-  const std::size_t n = unsafe_yyjson_get_len(a);
-  if (n != unsafe_yyjson_get_len(b)) return false;
-  // Schema-like names of one length often share a prefix and differ a few bytes in
-  // ("minimum", "maximum"); a short loop settles those without a library call.
-  const char* x = unsafe_yyjson_get_str(a);
-  const char* y = unsafe_yyjson_get_str(b);
-  const std::size_t head = n < 16 ? n : 16;
-  for (std::size_t i = 0; i < head; ++i) {
-    if (x[i] != y[i]) return false;
-  }
-  return n == head || std::memcmp(x + head, y + head, n - head) == 0;
-}
-
 std::uint64_t length_bit(yyjson_val* key) noexcept {
   return std::uint64_t{1} << (unsafe_yyjson_get_len(key) & 63);
 }
@@ -52,7 +33,7 @@ bool flat_object_repeats(yyjson_val* object) noexcept {
   return false;
 }
 
-// An open container. Objects of up to kFiltered members are checked for repeated names
+// An open container. Objects of up to kSmallObject members are checked for repeated names
 // while their members are visited, so each member is touched once.
 struct Open {
   yyjson_val* next;       // (nullable) the next element, or the next member's key
@@ -93,7 +74,7 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
     }
     bool names_checked = false;
     if (object && count > 1) {
-      if (count > kFiltered) {
+      if (count > kSmallObject) {
         if (first_repeated_name(container, scratch) != nullptr) return TreeVerdict::duplicate;
         names_checked = true;
       } else if (!nested) {
