@@ -17,9 +17,9 @@ namespace zu {
 // Completion is a call that produced an answer.
 struct Completion {
   // text is the answer's text, concatenated in order.
-  std::string text;
+  std::string text{};
   // usage is the provider's token-usage report for the call.
-  Usage usage;
+  Usage usage{};
 
   friend bool operator==(const Completion&, const Completion&) = default;
 };
@@ -30,8 +30,8 @@ struct Failure {
   // or 0 when the call failed before any answer.
   std::int64_t code = 0;
   // message says what went wrong, in English.
-  std::string message;
-  Usage usage;
+  std::string message{};
+  Usage usage{};
 
   friend bool operator==(const Failure&, const Failure&) = default;
 };

@@ -52,21 +52,21 @@ struct UsageCounter {
 // Usage is one token-usage report, or the aggregate of several. An absent counter means
 // the provider did not report it (or, in an aggregate, that some report lacked it).
 struct Usage {
-  std::optional<UsageCounter> input_total;
-  std::optional<UsageCounter> output_total;
-  std::optional<UsageCounter> total;
-  std::optional<UsageCounter> provider_reported_total;
-  std::optional<UsageCounter> input_uncached;
-  std::optional<UsageCounter> cache_read;
-  std::optional<UsageCounter> cache_write;
-  std::optional<UsageCounter> reasoning;
+  std::optional<UsageCounter> input_total{};
+  std::optional<UsageCounter> output_total{};
+  std::optional<UsageCounter> total{};
+  std::optional<UsageCounter> provider_reported_total{};
+  std::optional<UsageCounter> input_uncached{};
+  std::optional<UsageCounter> cache_read{};
+  std::optional<UsageCounter> cache_write{};
+  std::optional<UsageCounter> reasoning{};
   // named_counters holds provider-specific counts, ordered by name.
-  std::map<std::string, UsageCounter> named_counters;
+  std::map<std::string, UsageCounter> named_counters{};
   UsageState state = UsageState::none;
   // overflow is 1 once summing reports overflowed a counter, 0 otherwise.
   std::uint32_t overflow = 0;
   // diagnostics lists (counter name, message) pairs in the order they arose.
-  std::vector<std::pair<std::string, std::string>> diagnostics;
+  std::vector<std::pair<std::string, std::string>> diagnostics{};
 
   friend bool operator==(const Usage&, const Usage&) = default;
 };

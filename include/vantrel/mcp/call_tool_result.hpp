@@ -13,7 +13,7 @@ namespace vantrel::mcp {
 struct CallToolResult {
   vantrel::json content = vantrel::json::array();
   // structured_content is null when the result has none.
-  vantrel::json structured_content;
+  vantrel::json structured_content{};
   bool is_error = false;
   vantrel::json meta = vantrel::json::object();
   vantrel::json raw = vantrel::json::object();

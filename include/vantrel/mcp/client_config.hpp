@@ -21,7 +21,7 @@ struct MCPClientConfig {
   // timeout_ms bounds each request, in milliseconds.
   std::int64_t timeout_ms = 30000;
   // headers are sent with every request, in order.
-  std::vector<std::pair<std::string, std::string>> headers;
+  std::vector<std::pair<std::string, std::string>> headers{};
   // handler receives each message the server sends on its own initiative (a
   // notification or a request), as its JSON-RPC object. Empty means such messages are
   // dropped.
@@ -34,11 +34,11 @@ struct MCPClientConfig {
 // Thread safety: a plain value. Concurrent reads are safe; writes need exclusive access.
 struct StdioClientConfig {
   // command is the program and its arguments.
-  std::vector<std::string> command;
+  std::vector<std::string> command{};
   // working_directory is where the child starts; empty means the caller's.
-  std::wstring working_directory;
+  std::wstring working_directory{};
   // environment lists the variables set for the child, in order.
-  std::vector<std::pair<std::string, std::string>> environment;
+  std::vector<std::pair<std::string, std::string>> environment{};
   // flag is the transport's switch; its meaning belongs to the transport.
   bool flag = false;
   // message_limit_bytes bounds one JSON-RPC message (16 MiB).

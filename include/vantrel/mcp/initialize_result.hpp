@@ -13,10 +13,10 @@ namespace vantrel::mcp {
 //
 // Thread safety: a plain value. Concurrent reads are safe; writes need exclusive access.
 struct InitializeResult {
-  std::string protocol_version;
+  std::string protocol_version{};
   vantrel::json capabilities = vantrel::json::object();
   vantrel::json server_info = vantrel::json::object();
-  std::string instructions;
+  std::string instructions{};
   // raw is the whole result as received, members this record does not model included.
   vantrel::json raw = vantrel::json::object();
 

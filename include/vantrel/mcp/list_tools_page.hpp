@@ -15,9 +15,9 @@ namespace vantrel::mcp {
 //
 // Thread safety: a plain value. Concurrent reads are safe; writes need exclusive access.
 struct ListToolsPage {
-  std::vector<ToolDefinition> tools;
+  std::vector<ToolDefinition> tools{};
   // next_cursor is absent on the last page.
-  std::optional<std::string> next_cursor;
+  std::optional<std::string> next_cursor{};
   vantrel::json meta = vantrel::json::object();
   vantrel::json raw = vantrel::json::object();
 

@@ -14,13 +14,13 @@ namespace vantrel::mcp {
 //
 // Thread safety: a plain value. Concurrent reads are safe; writes need exclusive access.
 struct ToolDefinition {
-  std::string name;
-  std::string title;
-  std::string description;
+  std::string name{};
+  std::string title{};
+  std::string description{};
   vantrel::json icons = vantrel::json::array();
   vantrel::json input_schema = vantrel::json::object();
   // output_schema is null when the tool declares no output schema.
-  vantrel::json output_schema;
+  vantrel::json output_schema{};
   vantrel::json annotations = vantrel::json::object();
   vantrel::json execution = vantrel::json::object();
   // meta is the "_meta" member.

@@ -40,8 +40,8 @@ class VANTREL_MCP_TYPES_EXPORT UsageAccumulator {
   struct AuthoritySnapshot {
     std::uint64_t charged = 0;
     std::uint64_t reserved = 0;
-    std::vector<std::string> effects;
-    zu::Usage usage;
+    std::vector<std::string> effects{};
+    zu::Usage usage{};
     bool has_report = false;
 
     friend bool operator==(const AuthoritySnapshot&, const AuthoritySnapshot&) = default;

@@ -33,11 +33,11 @@ namespace zu::archive_fs {
 struct Location {
   // ancestors holds the open directories from the root of the file-system tree down to
   // the grandparent of the target, root first. It is empty when parent is the root.
-  std::vector<Handle> ancestors;
+  std::vector<Handle> ancestors{};
   // parent is the open directory that contains the last path component.
-  Handle parent;
+  Handle parent{};
   // name is the last path component. It is neither opened nor required to exist.
-  std::string name;
+  std::string name{};
 };
 
 // locate resolves path into open directory handles, one component at a time, and

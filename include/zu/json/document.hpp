@@ -79,13 +79,13 @@ struct ParseError {
   ParseErrorCode code = ParseErrorCode::invalid_json;
   // pointer is the RFC 6901 JSON Pointer of the repeated member for duplicate_member,
   // and empty for every other code.
-  std::string pointer;
+  std::string pointer{};
   // message is the fixed text of the code (see ParseErrorCode).
-  std::string message;
+  std::string message{};
   // document is, for duplicate_member only, the complete parsed document, so that a
   // caller that tolerates repeated members can still read it (get() returns the first of
   // equal-named members). It is empty for every other code.
-  Document document;
+  Document document{};
 };
 
 // parse reads `text` as one strict JSON document under `limits`. The checks run in this

@@ -107,8 +107,8 @@ class ZU_JSON_EXPORT Value {
 
 // Member is one object member: its name and its value.
 struct Member {
-  std::string_view key;
-  Value value;
+  std::string_view key{};
+  Value value{};
 };
 
 // Elements is the range of an array's elements, made by Value::elements().

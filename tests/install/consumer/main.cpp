@@ -19,6 +19,8 @@ int main() {
   zu::json::BoundedWriter writer({.max_bytes = 64, .max_depth = 4}, &out);
   writer.value(doc->root(), 0);
   if (!writer.ok() || out != R"({"a":[1,2,{"b":null}]})") return 2;
+  const zu::json::ParseError error{.code = zu::json::ParseErrorCode::byte_limit};
+  if (error.code != zu::json::ParseErrorCode::byte_limit) return 4;
   int failures = 0;
 #if defined(HAVE_zu__descriptor)
   failures += check_descriptor();

@@ -19,6 +19,12 @@ int check_mcp_types() {
     } catch (const std::invalid_argument& e) {
       if (std::string(e.what()) != "args at  is missing required property q") return 1;
     }
+    // Records name only the members they need.
+    const zu::Usage partial{.input_total = zu::UsageCounter{.value = 1}};
+    const zu::Failure failure{.code = 429};
+    const vantrel::UsageAccumulator::AuthoritySnapshot snapshot{.charged = 3};
+    const vantrel::mcp::ToolDefinition declared{.name = "echo"};
+    if (!partial.input_total || failure.code != 429 || snapshot.charged != 3 || declared.name != "echo") return 1;
     vantrel::UsageAccumulator bank;
     if (!bank.try_reserve(10, 100)) return 1;
     zu::Usage report;
