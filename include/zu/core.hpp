@@ -20,6 +20,7 @@
 #include "zu/interface_contract.hpp"
 #include "zu/message.hpp"
 #include "zu/messages/request.hpp"
+#include "zu/native_archive.hpp"
 #include "zu/native_context.hpp"
 #include "zu/native_replay.hpp"
 #include "zu/response_format.hpp"

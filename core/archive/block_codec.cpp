@@ -1,0 +1,208 @@
+#include "archive/block_codec.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <variant>
+
+#include "zu/archive_fs/handle.hpp"
+
+namespace zu::archive {
+namespace {
+
+constexpr std::uint32_t kLargestToolCallKind = 2;
+constexpr std::uint32_t kLargestErrorCode = 5;
+constexpr std::uint32_t kLargestImageDetail = 3;
+constexpr std::uint64_t kLargestKind = std::variant_size_v<ContentBlock> - 1;
+
+template <typename E>
+std::int32_t raw(E value) {
+  return static_cast<std::int32_t>(value);
+}
+
+void write_body(RecordWriter& w, const Text& b) { w.bytes(b.text); }
+
+void write_body(RecordWriter& w, const Refusal& b) {
+  w.bytes(b.text);
+  w.bytes(b.detail);
+}
+
+void write_body(RecordWriter& w, const ToolCall& b) {
+  w.bytes(b.id);
+  w.bytes(b.name);
+  w.enum32(raw(b.kind), kLargestToolCallKind);
+  w.bytes(b.input);
+  w.optional_json(b.native, true);
+  w.optional_json(b.arguments, false);
+}
+
+void write_body(RecordWriter& w, const InvalidToolCall& b) {
+  w.bytes(b.id);
+  w.bytes(b.name);
+  w.enum32(raw(b.kind), kLargestToolCallKind);
+  w.bytes(b.input);
+  w.optional_json(b.native, true);
+  w.bytes(b.error);
+  w.enum32(b.error_code, kLargestErrorCode);
+}
+
+void write_body(RecordWriter& w, const Thinking& b) {
+  w.bytes(b.text);
+  w.optional_text(b.signature);
+}
+
+void write_body(RecordWriter& w, const RedactedThinking& b) { w.bytes(b.data); }
+
+void write_body(RecordWriter& w, const ServerToolResult& b) {
+  w.bytes(b.call_id);
+  w.bytes(b.name);
+  w.optional_json(b.content, true);
+}
+
+void write_body(RecordWriter& w, const ToolResult& b) {
+  w.bytes(b.call_id);
+  w.bytes(b.content);
+  w.boolean(b.is_error);
+  w.boolean(b.host.has_value());
+  if (!b.host) return;
+  w.bytes(b.host->label);
+  w.bytes(b.host->note);
+  w.boolean(b.host->flag_a);
+  w.boolean(b.host->flag_b);
+}
+
+void write_body(RecordWriter& w, const Reasoning& b) {
+  w.bytes(b.id);
+  w.string_list(b.summary);
+  w.optional_text(b.encrypted_content);
+  w.optional_text(b.status);
+  w.string_list(b.content);
+}
+
+void write_body(RecordWriter& w, const Opaque& b) {
+  w.bytes(b.type);
+  w.optional_json(b.payload, true);
+}
+
+void write_body(RecordWriter& w, const Image& b) {
+  w.bytes(b.media_type);
+  w.boolean(b.data != nullptr);
+  if (b.data) w.bytes(*b.data);
+  w.enum32(raw(b.detail), kLargestImageDetail);
+}
+
+void write_body(RecordWriter& w, const Thought& b) {
+  w.string_list(b.summary);
+  w.optional_text(b.signature);
+}
+
+ContentBlock read_body(RecordReader& r, std::uint64_t kind) {
+  switch (kind) {
+    case 0:
+      return Text{r.text()};
+    case 1: {
+      Refusal b;
+      b.text = r.text();
+      b.detail = r.text();
+      return b;
+    }
+    case 2: {
+      ToolCall b;
+      b.id = r.text();
+      b.name = r.text();
+      b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
+      b.input = r.text();
+      b.native = r.optional_json(true);
+      b.arguments = r.optional_json(false);
+      return b;
+    }
+    case 3: {
+      InvalidToolCall b;
+      b.id = r.text();
+      b.name = r.text();
+      b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
+      b.input = r.text();
+      b.native = r.optional_json(true);
+      b.error = r.text();
+      b.error_code = static_cast<std::int32_t>(r.enum32(kLargestErrorCode));
+      return b;
+    }
+    case 4: {
+      Thinking b;
+      b.text = r.text();
+      b.signature = r.optional_text();
+      return b;
+    }
+    case 5:
+      return RedactedThinking{r.text()};
+    case 6: {
+      ServerToolResult b;
+      b.call_id = r.text();
+      b.name = r.text();
+      b.content = r.optional_json(true);
+      return b;
+    }
+    case 7: {
+      ToolResult b;
+      b.call_id = r.text();
+      b.content = r.text();
+      b.is_error = r.boolean();
+      if (r.boolean()) {
+        ToolResultHostMetadata host;
+        host.label = r.text();
+        host.note = r.text();
+        host.flag_a = r.boolean();
+        host.flag_b = r.boolean();
+        b.host = std::move(host);
+      }
+      return b;
+    }
+    case 8: {
+      Reasoning b;
+      b.id = r.text();
+      b.summary = r.string_list();
+      b.encrypted_content = r.optional_text();
+      b.status = r.optional_text();
+      b.content = r.string_list();
+      return b;
+    }
+    case 9: {
+      Opaque b;
+      b.type = r.text();
+      b.payload = r.optional_json(true);
+      return b;
+    }
+    case 10: {
+      Image b;
+      b.media_type = r.text();
+      if (r.boolean()) b.data = std::make_shared<const std::string>(r.bytes());
+      b.detail = static_cast<ImageDetail>(r.enum32(kLargestImageDetail));
+      return b;
+    }
+    case 11: {
+      Thought b;
+      b.summary = r.string_list();
+      b.signature = r.optional_text();
+      return b;
+    }
+    default:
+      throw archive_fs::Rejected{};
+  }
+}
+
+}  // namespace
+
+void write_block(RecordWriter& writer, const ContentBlock& block) {
+  if (block.valueless_by_exception()) throw std::bad_variant_access{};
+  writer.u64(block.index());
+  std::visit([&writer](const auto& body) { write_body(writer, body); }, block);
+}
+
+ContentBlock read_block(RecordReader& reader) {
+  const std::uint64_t kind = reader.u64();
+  archive_fs::require(kind <= kLargestKind);
+  return read_body(reader, kind);
+}
+
+}  // namespace zu::archive

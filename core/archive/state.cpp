@@ -1,0 +1,48 @@
+// The archive's state and its re-verification, which precedes every use of the store.
+#include <openssl/crypto.h>
+
+#include <utility>
+
+#include "archive/descriptor_digest.hpp"
+#include "archive/key_file.hpp"
+#include "archive/secret.hpp"
+#include "zu/archive_fs.hpp"
+#include "zu/native_archive.hpp"
+
+namespace zu {
+
+NativeArchive::State::State(std::string store_path, std::string key_path,
+                            std::string owner_scope, descriptor::ValidatedDescriptor descriptor,
+                            NativeArchiveLimits limits)
+    : store_path_(std::move(store_path)),
+      key_path_(std::move(key_path)),
+      owner_scope_(std::move(owner_scope)),
+      descriptor_digest_(archive::descriptor_digest(descriptor, limits)),
+      descriptor_(std::move(descriptor)),
+      limits_(limits) {}
+
+NativeArchive::State::~State() {
+  archive::wipe(key_file_);
+  OPENSSL_cleanse(custody_key_.data(), custody_key_.size());
+}
+
+void NativeArchive::State::verify() const {
+  using namespace archive_fs;
+  {
+    const Location store = locate(store_path_);
+    const Handle directory = open_directory(store.parent, store.name);
+    private_directory(directory);
+    require(same_file(status(directory), store_status_));
+  }
+  const Location key = locate(key_path_);
+  private_directory(key.parent);
+  independent_key_parent(store_, key);
+  const Handle file = open_file(key.parent, key.name, false);
+  private_file(file, true);
+  require(unchanged(status(file), key_status_));
+  const archive::Wiped contents(read_all(file, archive::kKeyFileBytes));
+  require(contents.get().size() == key_file_.size() &&
+          CRYPTO_memcmp(contents.get().data(), key_file_.data(), key_file_.size()) == 0);
+}
+
+}  // namespace zu

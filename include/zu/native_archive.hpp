@@ -1,0 +1,221 @@
+// The native archive: a tamper-evident local store of conversations.
+//
+// A host deposits a message list, with the native replay state of its replies, and gets
+// back an archive key ("zuna3:" and 64 lowercase hexadecimal digits); later, with the
+// same key and the same record scope, it loads the list back, contexts and replay tokens
+// rebuilt. Records are sealed read-only files in a private store directory, each
+// authenticated by an HMAC-SHA-256 under a random custody key that lives in a separate
+// private key file of 96 bytes. The key file binds itself, the store directory, the
+// owner scope and the provider descriptor together, so a store or key file that was
+// copied, moved, replaced or rewritten is refused, as is a record that was altered,
+// truncated, or renamed onto another record's name.
+//
+//   auto made = zu::NativeArchive::provision("/home/alice/.app/store",
+//                                            "/home/alice/.app/keys/store.key",
+//                                            "alice@app", descriptor, {});
+//   if (const auto* error = std::get_if<zu::Error>(&made)) { /* refused */ }
+//   const auto& archive = std::get<std::shared_ptr<zu::NativeArchive>>(made);
+//   auto key = archive->save(conversation, "session-7");
+//   ...
+//   auto loaded = archive->load(std::get<std::string>(key), "session-7");
+//
+// Every refusal is the same zu::Error (kind archive_admission, message "Trusted local
+// native archive admission failed", not retryable): which check failed is never told.
+// Only memory exhaustion (std::bad_alloc), a content block without a value
+// (std::bad_variant_access) and a failed mutex operation (std::system_error) propagate
+// as exceptions.
+//
+// The store directory must be new (provision) or made by provision (open); the directory
+// that holds the key file must exist, be private to the current user and lie outside
+// the store. Everything goes through zu::archive_fs, so the same hostile-file-system
+// rules apply: no symbolic links, local disk file systems only, owner-only access.
+//
+// Thread safety: an archive exists only inside a std::shared_ptr and may be shared by
+// threads. owner_scope, matches_descriptor and load take no lock; save and
+// remove_stale_staging of one archive are serialised by its mutex, and writers of
+// different archives or processes over the same key file by the store lock. Loads run
+// concurrently with saves: records appear by an atomic rename and are never rewritten.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "zu/archive_fs/handle.hpp"
+#include "zu/archive_fs/status.hpp"
+#include "zu/descriptor/validated_descriptor.hpp"
+#include "zu/error.hpp"
+#include "zu/export.hpp"
+#include "zu/message.hpp"
+
+namespace zu {
+
+// NativeArchiveLimits bounds one archive's records and store. A member left 0 takes its
+// default from the descriptor policy's CodecResources; a member out of its range makes
+// the archive's creation fail. A plain aggregate; the member order is fixed.
+struct NativeArchiveLimits {
+  // max_record_bytes bounds one record, and the descriptor-digest and admission buffers;
+  // it is also the most bytes load reads from a record file. Default and upper bound:
+  // max_digest_bytes.
+  std::uint64_t max_record_bytes = 0;
+  // max_messages bounds the messages of one record and the history count of a stored
+  // context. Default and upper bound: max_message_count.
+  std::uint64_t max_messages = 0;
+  // max_blocks bounds the content blocks of one record (all messages together), every
+  // stored string list and the open server tool calls of a stored context. Default and
+  // upper bound: max_block_count.
+  std::uint64_t max_blocks = 0;
+  // max_json_depth bounds the nesting of every JSON document inside a record. Default
+  // and upper bound: max_json_depth.
+  std::uint64_t max_json_depth = 0;
+  // max_records is the number of entries the store directory may hold, staging files
+  // included. Default and upper bound: max_message_count.
+  std::uint64_t max_records = 0;
+  // max_store_bytes is the total size the store directory may hold. Default:
+  // max_records times max_record_bytes; range: max_record_bytes to max_digest_bytes
+  // times max_message_count.
+  std::uint64_t max_store_bytes = 0;
+};
+
+// NativeArchive is one admitted store and key file. It is made only by provision or
+// open, lives only inside a std::shared_ptr, and keeps the store directory and the key
+// file open until it is destroyed, when it wipes its key material.
+class ZU_CORE_EXPORT NativeArchive {
+ public:
+  class State;
+  // Codec writes and reads custody records and is the one place that rebuilds contexts
+  // and replay tokens from stored state. It is defined inside the library only.
+  class Codec;
+
+  // provision creates the store directory store_path (which must not exist) and the key
+  // file key_path (which must not exist, in a private directory that does) with a fresh
+  // custody key, then admits them as open does, and returns the new archive.
+  //
+  // When it is refused after creating the store directory but before creating the key
+  // file, the store directory is removed again if it is still the empty directory it
+  // made, so the same call can be retried; anything created after that stays.
+  [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> provision(
+      std::string store_path, std::string key_path, std::string owner_scope,
+      descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
+
+  // open admits an existing store directory and key file made by provision and returns
+  // the archive. It is refused unless the owner scope is the one given to provision, the
+  // descriptor digests to the same value, and both the key file and the store directory
+  // are the very objects (not copies) that were provisioned, private and unchanged.
+  [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> open(
+      std::string store_path, std::string key_path, std::string owner_scope,
+      descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
+
+  ~NativeArchive();
+  NativeArchive(const NativeArchive&) = delete;
+  NativeArchive& operator=(const NativeArchive&) = delete;
+
+  // owner_scope returns the owner scope the archive was created with. The view lives as
+  // long as the archive.
+  [[nodiscard]] std::string_view owner_scope() const noexcept;
+
+  // matches_descriptor returns true when the archive still verifies (store and key file
+  // as admitted) and `descriptor` digests to the archive's descriptor digest; false
+  // otherwise, also for a descriptor without a policy. It never throws.
+  //
+  // WARNING: it re-verifies the store and the key file on the file system on every call.
+  [[nodiscard]] bool matches_descriptor(const descriptor::ValidatedDescriptor& descriptor) const
+      noexcept;
+
+  // save stores `messages` as one custody record under `record_scope` and returns its
+  // archive key. Saving the same messages under the same scope again returns the same
+  // key and writes nothing. Every message's replay token must be archivable with its
+  // message and made under this archive's descriptor and policy. A new record is refused
+  // when the store already holds max_records entries or would exceed max_store_bytes.
+  //
+  // A refused save leaves no file behind; a published record is never overwritten or
+  // removed. A process killed inside save may leave a ".pending-" staging file, which
+  // counts against the store's capacity until remove_stale_staging removes it.
+  //
+  // Throws std::bad_variant_access for a content block without a value.
+  [[nodiscard]] std::variant<std::string, Error> save(const std::vector<Message>& messages,
+                                                      std::string_view record_scope) const;
+
+  // load returns the messages saved under `archive_key` with the same `record_scope`,
+  // each replay token rebuilt on a new context that carries this archive's descriptor
+  // policy. It is refused for a key of another form (checked before any file is opened),
+  // a missing record, a record whose MAC does not match its key, another scope, and a
+  // record file that changed while it was read.
+  //
+  // WARNING: a record is read whole into memory, up to max_record_bytes, and each JSON
+  // document in it is parsed; pick the limits from what a load may cost.
+  [[nodiscard]] std::variant<std::vector<Message>, Error> load(std::string_view archive_key,
+                                                               std::string_view record_scope) const;
+
+  // remove_stale_staging removes the ".pending-" staging files that interrupted saves
+  // left in the store and returns how many it removed. It runs under the archive's
+  // mutex and the store lock, so no writer is between creating and publishing a staging
+  // file meanwhile, and removes only entries named ".pending-" and 64 lowercase
+  // hexadecimal digits that are private files of the store's shape; anything else is
+  // left alone.
+  [[nodiscard]] std::variant<std::uint64_t, Error> remove_stale_staging() const;
+
+ private:
+  explicit NativeArchive(std::unique_ptr<State> state) noexcept;
+
+  static std::variant<std::shared_ptr<NativeArchive>, Error> activate(
+      std::string store_path, std::string key_path, std::string owner_scope,
+      descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits, bool create);
+
+  // (nonnull) state_ is everything the archive holds.
+  std::unique_ptr<State> state_;
+};
+
+// NativeArchive::State is an archive's private state: the paths and scope it was made
+// with, its descriptor and effective limits, the open store directory and key file with
+// their statuses at admission, the key file's contents and the custody key. Destroying
+// it wipes the key material and closes both handles.
+//
+// Thread safety: verify may run on several threads at once; nothing else changes a
+// State after admission.
+class ZU_CORE_EXPORT NativeArchive::State {
+ public:
+  // State takes the paths, the owner scope, the descriptor and the effective limits and
+  // computes the descriptor digest; both handles start empty, both statuses zero and the
+  // custody key zero. Throws archive_fs::Rejected when the descriptor has no policy or
+  // its digest does not fit max_record_bytes.
+  State(std::string store_path, std::string key_path, std::string owner_scope,
+        descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
+  ~State();
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  // verify re-checks the store and the key file by their paths: the store directory is
+  // still the admitted one and private, the key file's directory is private and outside
+  // the store, and the key file is the admitted one, private, sealed, unchanged in
+  // status and in contents. Throws archive_fs::Rejected on the first failure.
+  void verify() const;
+
+ private:
+  friend class NativeArchive;
+
+  std::string store_path_;
+  std::string key_path_;
+  std::string owner_scope_;
+  // descriptor_digest_ is the 32-byte archive digest of descriptor_.
+  std::string descriptor_digest_;
+  // key_file_ is the 96 bytes read at admission (secret: holds the custody key).
+  std::string key_file_;
+  descriptor::ValidatedDescriptor descriptor_;
+  NativeArchiveLimits limits_;
+  archive_fs::Handle store_;
+  // key_ is open read-only; the store lock is taken on it.
+  archive_fs::Handle key_;
+  archive_fs::Status store_status_;
+  archive_fs::Status key_status_;
+  // save_mutex_ serialises this archive's writers; it is taken before the store lock.
+  mutable std::mutex save_mutex_;
+  std::array<unsigned char, 32> custody_key_{};
+};
+
+}  // namespace zu
