@@ -1,17 +1,29 @@
-// A first tour of the libraries, in the order a host meets them in one conversation turn:
+// One conversation, from the first question to a tamper-evident archive.
 //
-//   1. strict JSON: a provider reply with a repeated member is refused, with its pointer,
-//      and written back under a byte budget;
-//   2. native replay: a reply's thinking may go back to the provider that produced it,
-//      at its place in the conversation, and nowhere else;
-//   3. MCP: a tool list from a server, and the model's arguments checked against the
-//      tool's schema;
-//   4. usage: tokens reserved before the call and settled after it against a limit.
+// A host talks to a provider of the "anthropic.messages" family for three turns (a
+// signed thinking block, a tool call checked against the MCP tool's schema, the tool's
+// answer). Each request gets a native context and each reply a replay token, which
+// decide whether the reply's native material (the signed thinking) may be sent back.
+// A changed configuration, and a provider of the "openai.responses" family, are both
+// refused that material. The conversation is then saved in a native archive, loaded
+// back and continued; the same save gives the same key and writes nothing; a flipped
+// byte, a record under another record's name and a copied key file are each refused.
+//
+//   zu_demo               works in a fresh private temporary directory, removed at exit
+//   zu_demo --keep DIR    works in DIR (which must not exist yet) and leaves it there
+//
+// Every expectation is printed with its outcome; the exit status is 1 if any failed.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 #include <vantrel/mcp_types.hpp>
 #include <zu/core.hpp>
@@ -19,131 +31,349 @@
 
 namespace {
 
-const zu::json::Limits kLimits{.max_bytes = 4096, .max_depth = 8};
+namespace fs = std::filesystem;
+using Messages = std::vector<zu::Message>;
+using ArchivePtr = std::shared_ptr<zu::NativeArchive>;
 
-std::shared_ptr<const zu::json::Document> parse_shared(const std::string& text) {
-  auto parsed = zu::json::parse(text, kLimits);
+// ---------------------------------------------------------------------------------------
+// Printing and checking
+
+int g_failed = 0;
+int g_checked = 0;
+
+void expect(bool held, std::string_view what) {
+  ++g_checked;
+  if (!held) ++g_failed;
+  std::printf("   %s %.*s\n", held ? "ok    " : "FAILED", static_cast<int>(what.size()), what.data());
+}
+
+void heading(const char* title) { std::printf("\n== %s\n", title); }
+
+std::string hex_prefix(const zu::Digest& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < 6; ++i) {
+    out.push_back(kDigits[digest[static_cast<std::size_t>(i)] >> 4]);
+    out.push_back(kDigits[digest[static_cast<std::size_t>(i)] & 0x0F]);
+  }
+  return out + "...";
+}
+
+// say prints one message of the conversation as a person would read it.
+void say(const zu::Message& message) {
+  static constexpr const char* kRoles[] = {"system", "developer", "user", "assistant", "tool"};
+  const char* role = kRoles[static_cast<int>(message.role)];
+  for (const zu::ContentBlock& block : message.content) {
+    if (const auto* text = std::get_if<zu::Text>(&block)) {
+      std::printf("   %-10s %s\n", role, text->text.c_str());
+    } else if (const auto* thinking = std::get_if<zu::Thinking>(&block)) {
+      std::printf("   %-10s (thinking, signed) %s\n", role, thinking->text.c_str());
+    } else if (const auto* call = std::get_if<zu::ToolCall>(&block)) {
+      std::printf("   %-10s (calls %s) %s\n", role, call->name.c_str(),
+                  call->arguments ? call->arguments->root().dump().c_str() : "{}");
+    } else if (const auto* result = std::get_if<zu::ToolResult>(&block)) {
+      std::printf("   %-10s %s\n", role, result->content.c_str());
+    }
+    role = "";
+  }
+}
+
+std::shared_ptr<const zu::json::Document> json(const std::string& text) {
+  auto parsed = zu::json::parse(text, {.max_bytes = 1 << 16, .max_depth = 16});
+  if (auto* error = std::get_if<zu::json::ParseError>(&parsed)) {
+    throw std::runtime_error("demo JSON refused: " + error->message);
+  }
   return std::make_shared<const zu::json::Document>(std::get<zu::json::Document>(std::move(parsed)));
 }
 
-void strict_json() {
-  std::puts("== 1. strict JSON");
-  const std::string text = R"({"model":"m-1","messages":[{"role":"user","content":"hi"},)"
-                           R"({"role":"assistant","content":"hello","content":"again"}]})";
-  auto parsed = zu::json::parse(text, kLimits);
-  const auto& error = std::get<zu::json::ParseError>(parsed);
-  std::printf("refused: %s at %s\n", error.message.c_str(), error.pointer.c_str());
-
-  // A reader that tolerates repeated names can still use the document: get() returns
-  // the first of the equal-named members.
-  const zu::json::Value root = error.document.root();
-  std::printf("the first \"content\" of message 1 is %s\n",
-              root.get("messages").at(1).get("content").dump().c_str());
-
-  for (std::uint64_t budget : {std::uint64_t{64}, std::uint64_t{4096}}) {
-    std::string out;
-    zu::json::BoundedWriter writer({.max_bytes = budget, .max_depth = 8}, &out);
-    writer.value(root, 0);
-    std::printf("written under a budget of %4llu bytes: %s\n", static_cast<unsigned long long>(budget),
-                writer.ok() ? out.c_str() : "refused (nothing usable)");
-  }
+zu::Message text_message(zu::Role role, std::string text) {
+  return {"", role, {zu::Text{std::move(text)}}, nullptr, nullptr};
 }
 
-void native_replay() {
-  std::puts("\n== 2. native replay");
-  auto policy = std::make_shared<const zu::descriptor::DescriptorPolicy>(
+// ---------------------------------------------------------------------------------------
+// The providers
+
+std::shared_ptr<const zu::descriptor::DescriptorPolicy> demo_policy() {
+  return std::make_shared<const zu::descriptor::DescriptorPolicy>(
       "demo.policy.v1", zu::descriptor::CodecResources{.max_digest_bytes = 1 << 20,
                                                        .max_json_depth = 16,
-                                                       .max_json_entries = 256,
+                                                       .max_json_entries = 1024,
                                                        .max_message_count = 64,
                                                        .max_block_count = 256});
-  const zu::descriptor::ValidatedDescriptor descriptor({.revision = 1,
-                                                        .id = "demo-provider",
-                                                        .family = "anthropic.messages",
-                                                        .base_url = "https://api.example.test",
-                                                        .paths = {"/v1/messages", "/v1/messages"},
-                                                        .policy = policy});
-  zu::messages::Request request{.model = "model-large", .system = "Answer briefly."};
-  request.tools.push_back({.name = "search",
-                           .description = "Search the web",
-                           .parameters = parse_shared(R"({"type":"object","properties":{"q":{"type":"string"}}})")});
-  request.messages.push_back({"", zu::Role::user, {zu::Text{"What is the capital of France?"}}, nullptr, nullptr});
-
-  // Turn 1: the codec builds the request's context, sends it, decodes the reply (with
-  // a signed thinking block) and issues its replay token.
-  const auto first = zu::CodecAccess::context(descriptor, request, {}, false);
-  zu::Message reply{"msg_01", zu::Role::assistant,
-                    {zu::Thinking{"The user asks a geography question.", "sig-abc"},
-                     zu::Text{"Paris."}},
-                    nullptr, nullptr};
-  const zu::StopReason stop{};
-  reply.replay = zu::CodecAccess::replay(first, reply, &stop, true);
-  std::printf("turn 1: context bound %s, reply's replay token valid %s\n", first->bound ? "yes" : "no",
-              reply.replay->valid ? "yes" : "no");
-
-  // Turn 2: the reply goes back into the history; its thinking may be sent back.
-  request.messages.push_back(reply);
-  request.messages.push_back({"", zu::Role::user, {zu::Text{"And of Italy?"}}, nullptr, nullptr});
-  const auto second = zu::CodecAccess::context(descriptor, request, {}, false);
-  std::printf("turn 2: history replayable %s\n", second->history_replayable ? "yes" : "no");
-
-  // Edit the first question: the reply no longer follows the conversation it was
-  // produced in, so its native material must not be replayed.
-  auto edited = request;
-  edited.messages[0].content[0] = zu::Text{"What is the capital of Spain?"};
-  const auto tampered = zu::CodecAccess::context(descriptor, edited, {}, false);
-  std::printf("after editing an earlier message: history replayable %s\n",
-              tampered->history_replayable ? "yes" : "no");
-
-  // The same conversation sent with other tools is another configuration.
-  auto retooled = request;
-  retooled.tools[0].description = "Search the encyclopedia";
-  const auto other_tools = zu::CodecAccess::context(descriptor, retooled, {}, false);
-  std::printf("with a changed tool definition: history replayable %s\n",
-              other_tools->history_replayable ? "yes" : "no");
 }
 
-void mcp_tools() {
-  std::puts("\n== 3. MCP tools");
-  const auto page = vantrel::mcp::ListToolsPage::from_json(vantrel::json::parse(
-      R"({"tools":[{"name":"search","description":"Search the web","inputSchema":)"
-      R"({"type":"object","required":["q"],"additionalProperties":false,"properties":)"
-      R"({"q":{"type":"string"},"limit":{"type":"integer"}}}}]})"));
-  const auto& tool = page.tools.at(0);
-  std::printf("server offers %zu tool: %s\n", page.tools.size(), tool.name.c_str());
-  for (const char* arguments : {R"({"q":"capital of Italy","limit":5})", R"({"q":"capital of Italy","limit":2.5})",
-                                R"({"limit":5})", R"({"q":"Rome","lang":"it"})"}) {
-    try {
-      vantrel::mcp::validate_json_value(vantrel::json::parse(arguments), tool.input_schema, "search arguments", "");
-      std::printf("  %s: accepted\n", arguments);
-    } catch (const std::invalid_argument& e) {
-      std::printf("  %s: refused: %s\n", arguments, e.what());
-    }
+zu::descriptor::ValidatedDescriptor provider(const char* family, const char* id, const char* path) {
+  return zu::descriptor::ValidatedDescriptor({.revision = 3,
+                                              .id = id,
+                                              .family = family,
+                                              .base_url = "https://api.example.test",
+                                              .paths = {path, path},
+                                              .request_model_member = "model",
+                                              .request_messages_member = "messages",
+                                              .request_stream_member = "stream",
+                                              .max_output_tokens_member = "max_tokens",
+                                              .usage_path = {"usage"},
+                                              .headers = {{"x-team", "demo"}},
+                                              .stop_mappings = {{"end_turn", zu::StopKind{0}},
+                                                                {"tool_use", zu::StopKind{1}}},
+                                              .policy = demo_policy()});
+}
+
+const char* kSearchSchema =
+    R"({"type":"object","required":["q"],"additionalProperties":false,)"
+    R"("properties":{"q":{"type":"string"},"limit":{"type":"integer"}}})";
+
+// The MCP server's tool list, as the host's MCP client received it.
+vantrel::mcp::ListToolsPage server_tools() {
+  return vantrel::mcp::ListToolsPage::from_json(vantrel::json::parse(
+      std::string(R"({"tools":[{"name":"search","description":"Search the web","inputSchema":)") +
+      kSearchSchema + "}]}"));
+}
+
+zu::messages::Request request(const Messages& history, const char* tool_description) {
+  zu::messages::Request r{.model = "model-large", .system = "Answer briefly."};
+  r.messages = history;
+  r.tools.push_back({.name = "search", .description = tool_description, .parameters = json(kSearchSchema)});
+  return r;
+}
+
+// answer attaches the provider's reply to the conversation with its replay token.
+zu::Message answer(const std::shared_ptr<const zu::NativeContext>& context, zu::Message reply,
+                   zu::StopKind stop_kind) {
+  const zu::StopReason stop{stop_kind, {}};
+  reply.replay = zu::CodecAccess::replay(context, reply, &stop, true);
+  return reply;
+}
+
+// ---------------------------------------------------------------------------------------
+// The conversation
+
+struct Conversation {
+  Messages messages;
+  Messages next_turn;  // the history of a fourth turn, for continuing after a load
+};
+
+Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
+  const vantrel::mcp::ListToolsPage tools = server_tools();
+  Messages history{text_message(zu::Role::user, "What is the capital of France?")};
+
+  heading("Turn 1: anthropic.messages, model-large");
+  auto context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
+  history.push_back(answer(context,
+                           {"msg_1", zu::Role::assistant,
+                            {zu::Thinking{"A geography question; no tool needed.", "sig-Jq83"},
+                             zu::Text{"Paris."}},
+                            nullptr, nullptr},
+                           zu::StopKind{0}));
+  for (const zu::Message& m : history) say(m);
+  expect(history.back().replay->valid,
+         "the reply's replay token is valid: its signed thinking may go back to this provider");
+
+  heading("Turn 2: the history goes back, with the reply's native material");
+  history.push_back(text_message(zu::Role::user, "How many people live there?"));
+  say(history.back());
+  context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
+  expect(context->bound && context->history_replayable,
+         "history replayable: turn 1's signed thinking is sent back as it is");
+  history.push_back(answer(context,
+                           {"msg_2", zu::Role::assistant,
+                            {zu::Thinking{"I should look up a current figure.", "sig-81Kd"},
+                             zu::ToolCall{"toolu_1", "search", zu::ToolCallKind::client,
+                                          json(R"({"q":"population of Paris","limit":3})"), "", nullptr}},
+                            nullptr, nullptr},
+                           zu::StopKind{1}));
+  say(history.back());
+  const auto& call = std::get<zu::ToolCall>(history.back().content[1]);
+  bool arguments_fit = true;
+  try {
+    vantrel::mcp::validate_json_value(vantrel::json::parse(call.arguments->root().dump()),
+                                      tools.tools.at(0).input_schema, "search arguments", "");
+  } catch (const std::invalid_argument&) {
+    arguments_fit = false;
   }
+  expect(arguments_fit, "the tool call's arguments fit the MCP tool's input schema");
+  history.push_back({"", zu::Role::tool,
+                     {zu::ToolResult{"toolu_1", "2.1 million inhabitants (2023)", false, {}}},
+                     nullptr, nullptr});
+
+  heading("Turn 3: the tool's answer goes back");
+  context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
+  say(history.back());
+  expect(context->history_replayable, "history replayable: both replies' thinking goes back");
+  history.push_back(answer(context,
+                           {"msg_3", zu::Role::assistant,
+                            {zu::Thinking{"The tool answered; report it.", "sig-0Pz2"},
+                             zu::Text{"About 2.1 million people live in Paris."}},
+                            nullptr, nullptr},
+                           zu::StopKind{0}));
+  say(history.back());
+  expect(history.back().replay->valid, "the reply's replay token is valid");
+
+  heading("Where the native material may not go");
+  auto changed = zu::CodecAccess::context(anthropic, request(history, "Search the encyclopedia"), {}, false);
+  expect(changed->bound && !changed->history_replayable,
+         "a changed tool description: another configuration, so the replies stand behind\n"
+         "          another prefix and their thinking must be dropped, not replayed");
+  zu::responses::Request elsewhere{.model = "other-model", .instructions = "Answer briefly."};
+  elsewhere.input = history;
+  const auto other = zu::CodecAccess::context(
+      provider("openai.responses", "demo-openai", "/v1/responses"), elsewhere, {}, false);
+  expect(other->bound && !other->history_replayable,
+         "an openai.responses provider: another family and descriptor, so the signed\n"
+         "          thinking of anthropic.messages never crosses over");
+
+  Conversation result{history, history};
+  result.next_turn.push_back(text_message(zu::Role::user, "Thank you."));
+  return result;
 }
 
-void usage_bank() {
-  std::puts("\n== 4. usage");
-  vantrel::UsageAccumulator bank;
-  constexpr std::uint64_t kLimit = 1000;
-  std::printf("reserve 800 of %llu: %s\n", static_cast<unsigned long long>(kLimit),
-              bank.try_reserve(800, kLimit) ? "granted" : "refused");
-  std::printf("reserve 300 more: %s\n", bank.try_reserve(300, kLimit) ? "granted" : "refused");
-  zu::Usage report;
-  report.input_total = zu::UsageCounter{412};
-  report.output_total = zu::UsageCounter{96};
-  report.state = zu::UsageState::final;
-  bank.settle_reservation(800, report);
-  std::printf("after the call settled: %llu tokens charged or reserved\n",
-              static_cast<unsigned long long>(bank.total_tokens_wide()));
+// ---------------------------------------------------------------------------------------
+// The archive
+
+std::string read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// rewrite puts `bytes` into the record file at `path` as an editor with the owner's
+// rights would: make it writable, write, make it read-only again.
+void rewrite(const fs::path& path, const std::string& bytes) {
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  fs::permissions(path, fs::perms::owner_read);
+}
+
+std::size_t files_in(const fs::path& directory) {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
+}
+
+template <typename T>
+bool refused(const std::variant<T, zu::Error>& result) {
+  const auto* error = std::get_if<zu::Error>(&result);
+  return error != nullptr && error->kind == zu::ErrorKind::archive_admission;
+}
+
+void archive(const fs::path& home, const zu::descriptor::ValidatedDescriptor& anthropic,
+             const Conversation& conversation) {
+  heading("The archive");
+  const fs::path store = home / "store";
+  const fs::path keys = home / "keys";
+  fs::create_directory(keys);
+  fs::permissions(keys, fs::perms::owner_all);
+  std::printf("   store      %s\n   key file   %s\n", store.string().c_str(), (keys / "demo.key").string().c_str());
+
+  auto made = zu::NativeArchive::provision(store.string(), (keys / "demo.key").string(), "demo-user",
+                                           anthropic, {});
+  expect(std::holds_alternative<ArchivePtr>(made), "a new store and key file provisioned");
+  if (!std::holds_alternative<ArchivePtr>(made)) return;
+  const ArchivePtr& vault = std::get<ArchivePtr>(made);
+
+  auto saved = vault->save(conversation.messages, "chat-42");
+  expect(std::holds_alternative<std::string>(saved), "the conversation saved under record scope \"chat-42\"");
+  if (!std::holds_alternative<std::string>(saved)) return;
+  const std::string key = std::get<std::string>(saved);
+  std::printf("   archive key %s\n", key.c_str());
+
+  auto loaded = vault->load(key, "chat-42");
+  const std::string count = std::to_string(conversation.messages.size());
+  expect(std::holds_alternative<Messages>(loaded) &&
+             std::get<Messages>(loaded).size() == conversation.messages.size(),
+         "loaded back: the same " + count + " messages, replay tokens rebuilt");
+  if (std::holds_alternative<Messages>(loaded)) {
+    Messages next = std::get<Messages>(loaded);
+    next.push_back(text_message(zu::Role::user, "Thank you."));
+    const auto before = zu::CodecAccess::context(anthropic, request(conversation.next_turn, "Search the web"), {}, false);
+    const auto after = zu::CodecAccess::context(anthropic, request(next, "Search the web"), {}, false);
+    std::printf("   next turn's prefix digest: original %s, loaded %s\n",
+                hex_prefix(before->prefix_digest).c_str(), hex_prefix(after->prefix_digest).c_str());
+    expect(after->history_replayable && after->prefix_digest == before->prefix_digest,
+           "the loaded conversation continues where it left off, thinking included");
+  }
+
+  const std::size_t files = files_in(store);
+  auto again = vault->save(conversation.messages, "chat-42");
+  expect(std::holds_alternative<std::string>(again) && std::get<std::string>(again) == key &&
+             files_in(store) == files,
+         "saving it again gives the same key and writes nothing");
+  expect(refused(vault->load(key, "chat-43")), "another record scope cannot load it");
+
+  heading("Tampering: each must be refused");
+  const fs::path record = store / key.substr(6);
+  const std::string original = read_bytes(record);
+  std::string flipped = original;
+  flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x01);
+  rewrite(record, flipped);
+  expect(refused(vault->load(key, "chat-42")), "one flipped byte in the record file");
+  rewrite(record, original);
+
+  auto shorter = vault->save(Messages(conversation.messages.begin(), conversation.messages.begin() + 2), "chat-42");
+  if (std::holds_alternative<std::string>(shorter)) {
+    const fs::path other = store / std::get<std::string>(shorter).substr(6);
+    const std::string other_bytes = read_bytes(other);
+    rewrite(other, original);
+    expect(refused(vault->load(std::get<std::string>(shorter), "chat-42")),
+           "a record put under another record's name");
+    rewrite(other, other_bytes);
+  }
+
+  fs::copy_file(keys / "demo.key", keys / "copied.key");
+  expect(refused(zu::NativeArchive::open(store.string(), (keys / "copied.key").string(), "demo-user",
+                                         anthropic, {})),
+         "the key file copied to another path");
+  fs::remove(keys / "copied.key");
+  expect(refused(zu::NativeArchive::open(store.string(), (keys / "demo.key").string(), "another-user",
+                                         anthropic, {})),
+         "the store opened under another owner scope");
+
+  auto reopened = zu::NativeArchive::open(store.string(), (keys / "demo.key").string(), "demo-user",
+                                          anthropic, {});
+  expect(std::holds_alternative<ArchivePtr>(reopened) &&
+             std::holds_alternative<Messages>(std::get<ArchivePtr>(reopened)->load(key, "chat-42")),
+         "after all that, the untouched store opens again and the conversation loads");
+}
+
+// Workspace is the demo's private directory: fresh and removed at exit, or kept.
+class Workspace {
+ public:
+  Workspace(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--keep") {
+      path_ = fs::absolute(argv[2]);
+      keep_ = true;
+    } else if (argc != 1) {
+      throw std::invalid_argument("usage: zu_demo [--keep DIR]");
+    } else {
+      std::random_device entropy;
+      path_ = fs::temp_directory_path() / ("zu-demo-" + std::to_string(entropy()));
+    }
+    if (!fs::create_directory(path_)) throw std::runtime_error(path_.string() + " exists already");
+    fs::permissions(path_, fs::perms::owner_all);
+  }
+  ~Workspace() {
+    std::error_code ignored;
+    if (!keep_) fs::remove_all(path_, ignored);
+  }
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+  bool keep_ = false;
+};
 
 }  // namespace
 
-int main() {
-  strict_json();
-  native_replay();
-  mcp_tools();
-  usage_bank();
-  return 0;
+int main(int argc, char** argv) {
+  try {
+    const Workspace home(argc, argv);
+    std::printf("zu demo: one conversation, from the first question to a tamper-evident archive\n");
+    const auto anthropic = provider("anthropic.messages", "demo-anthropic", "/v1/messages");
+    const Conversation conversation = talk(anthropic);
+    archive(home.path(), anthropic, conversation);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zu_demo: %s\n", e.what());
+    return 2;
+  }
+  std::printf("\n%d of %d expectations held.\n", g_checked - g_failed, g_checked);
+  return g_failed == 0 ? 0 : 1;
 }
