@@ -2,6 +2,7 @@
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/listing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/open.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ownership.cpp
