@@ -1,6 +1,7 @@
 # The POSIX backend of the archive file system.
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/create.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/listing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locate.cpp
