@@ -1,8 +1,10 @@
 # The POSIX backend of the archive file system.
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/create.cpp
   ${CMAKE_CURRENT_LIST_DIR}/discard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/listing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/open.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ownership.cpp
@@ -10,4 +12,5 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/publication.cpp
   ${CMAKE_CURRENT_LIST_DIR}/query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/read_write.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reopen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_lock.cpp)

@@ -63,6 +63,12 @@ struct Location {
 // create_directory creates the sub-directory name of parent, private to the current user
 // from its first moment (owner-only access, no inherited access list), and returns it
 // open. It throws when the name exists in any form.
+//
+// On POSIX systems the new directory has to be opened by its name, after it was made.
+// When what it finds there is not that directory, fresh and ours (another writer of
+// parent swapped in an object of its own), create_directory throws and leaves that object
+// as it is. A create that throws removes the directory it made, unless that directory no
+// longer sits under name.
 [[nodiscard]] ZU_CORE_EXPORT Handle create_directory(const Handle& parent, const std::string& name);
 
 // open_file opens the existing regular file name of parent for reading and returns it.

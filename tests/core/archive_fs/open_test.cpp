@@ -1,13 +1,20 @@
 // Opening and creating entries, and querying them: type checks, exact modes, statuses.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "scratch.hpp"
 #include "zu/archive_fs.hpp"
@@ -133,6 +140,98 @@ TEST_F(Opens, CreateAndOpenRefuseNamesThatAreNotPortable) {
   // Nothing was created by the refused calls.
   struct stat ignored {};
   EXPECT_NE(::lstat(scratch_.at("a.").c_str(), &ignored), 0);
+}
+
+TEST_F(Opens, ACreateDirectoryThatRunsOutOfDescriptorsLeavesNoEntry) {
+  // In a child, whose descriptor limit can be exhausted without harm to the test.
+  const int code = testing::in_child([&] {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return 1;
+    std::vector<int> spare;
+    for (int fd; (fd = ::fcntl(root_.get(), F_DUPFD_CLOEXEC, 0)) >= 0;) spare.push_back(fd);
+    // With 0, 1 and then 2 descriptors free, a create either succeeds or leaves nothing.
+    for (int free = 0; free < 3 && !spare.empty(); ++free) {
+      const std::string name = "d" + std::to_string(free);
+      struct stat entry {};
+      try {
+        const Handle made = create_directory(root_, name);
+        if (::fstatat(root_.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return 10 + free;
+      } catch (const Rejected&) {
+        if (::fstatat(root_.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0) return 20 + free;
+      }
+      ::close(spare.back());
+      spare.pop_back();
+    }
+    return 0;
+  });
+  EXPECT_EQ(code, 0) << "2x: a refused create left its entry with x descriptors free";
+}
+
+// Another user who may write the parent swaps their own directory in under the name being
+// created, over and over; a root caller must never adopt it, nor chmod it.
+TEST(CreateDirectoryRace, NeverAdoptsNorChangesADirectorySwappedInByAnotherUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  Scratch scratch;
+  ASSERT_EQ(::chmod(scratch.path().c_str(), 0711), 0);
+  const std::string arena = scratch.at("arena");
+  testing::make_directory(arena, 0755);
+  testing::make_directory(arena + "/decoy", 0755);
+  // A non-empty decoy is never removed by the clean-up between rounds, which only removes
+  // empty directories.
+  testing::make_file(arena + "/decoy/mine", "x", 0644);
+  for (const char* path : {"", "/decoy", "/decoy/mine"}) {
+    ASSERT_EQ(::chown((arena + path).c_str(), testing::kOtherUser, testing::kOtherUser), 0);
+  }
+  const Handle parent = testing::open_store(arena);
+  const Handle decoy(::open((arena + "/decoy").c_str(), O_PATH | O_CLOEXEC));
+  ASSERT_TRUE(decoy);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+
+  const pid_t attacker = ::fork();
+  ASSERT_GE(attacker, 0);
+  if (attacker == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::alarm(30);
+    if (::setgid(testing::kOtherUser) != 0 || ::setuid(testing::kOtherUser) != 0) ::_exit(2);
+    if (::write(ready[1], "x", 1) != 1) ::_exit(3);
+    for (;;) {
+      if (::renameat2(parent.get(), "target", parent.get(), "decoy", RENAME_EXCHANGE) != 0 &&
+          errno == ENOENT) {
+        // The decoy alone is left, under "target": put it back.
+        ::renameat2(parent.get(), "target", parent.get(), "decoy", RENAME_NOREPLACE);
+      }
+    }
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+
+  int adopted = 0;
+  int changed = 0;
+  int rounds = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
+  for (; rounds < 60000 && adopted + changed == 0 && std::chrono::steady_clock::now() < end;
+       ++rounds) {
+    try {
+      const Handle made = create_directory(parent, "target");
+      struct stat got {};
+      if (::fstat(made.get(), &got) != 0 || got.st_uid != 0) ++adopted;
+    } catch (const Rejected&) {
+    }
+    struct stat now {};
+    if (::fstat(decoy.get(), &now) != 0 || (now.st_mode & 07777) != 0755) ++changed;
+    // Our own directory is empty, wherever the attacker left it.
+    ::unlinkat(parent.get(), "target", AT_REMOVEDIR);
+    ::unlinkat(parent.get(), "decoy", AT_REMOVEDIR);
+  }
+  ::kill(attacker, SIGKILL);
+  ::waitpid(attacker, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_EQ(adopted, 0) << "in " << rounds << " rounds";
+  EXPECT_EQ(changed, 0) << "in " << rounds << " rounds";
 }
 
 TEST_F(Opens, StatusReportsTheFileSystemIdentityInodeSizeAndNanosecondTimes) {

@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/vfs.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -115,6 +119,30 @@ bool same_object(const Handle& handle, const std::string& path) {
   const Status got = status(handle);
   return got.volume == volume_of(path) &&
          got.file_id == static_cast<std::uint64_t>(stat_of(path).st_ino);
+}
+
+int in_child(const std::function<int()>& body, int timeout_ms) {
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ADD_FAILURE() << "fork: " << std::strerror(errno);
+    return -1;
+  }
+  if (child == 0) {
+    int code = 99;
+    try {
+      code = body();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  // A pidfd becomes readable when the child ends, so the wait needs no polling loop.
+  const int ended = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+  pollfd wait{ended, POLLIN, 0};
+  if (ended < 0 || ::poll(&wait, 1, timeout_ms) != 1) ::kill(child, SIGKILL);
+  if (ended >= 0) ::close(ended);
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace zu::archive_fs::testing

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,11 @@ Handle open_store(const std::string& path);
 
 // same_object returns whether a handle's Status denotes the object at path.
 bool same_object(const Handle& handle, const std::string& path);
+
+// in_child runs body in a forked child and returns the child's exit code: body's result,
+// or 99 when body threw. It returns -1 when the child ended by a signal, or was still
+// running after timeout_ms and was killed. body must not use the test framework.
+int in_child(const std::function<int()>& body, int timeout_ms = 10'000);
 
 // UmaskGuard sets the process umask for the life of the guard.
 class UmaskGuard {

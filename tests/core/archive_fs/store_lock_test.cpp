@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 #include <thread>
@@ -62,60 +61,75 @@ TEST_F(Lock, IsHeldForTheLockObjectsLifetimeOnTheReadOnlyHandleTheArchiveKeeps) 
   EXPECT_FALSE(held_elsewhere());
 }
 
-TEST_F(Lock, ASecondHandleInTheSameProcessWaitsUntilTheFirstIsReleased) {
-  const Handle first_key = open_key();
-  const Handle second_key = open_key();
-  std::atomic<bool> acquired{false};
-  int signal[2];
-  ASSERT_EQ(::pipe(signal), 0);
+TEST_F(Lock, ASecondLockInTheSameProcessWaitsUntilTheFirstIsReleased) {
+  for (const bool same_handle : {false, true}) {
+    SCOPED_TRACE(same_handle ? "on the same handle" : "on a second handle");
+    const Handle first_key = open_key();
+    const Handle second_key = open_key();
+    const Handle& key = same_handle ? first_key : second_key;
+    int signal[2];
+    ASSERT_EQ(::pipe(signal), 0);
 
-  std::thread second;
-  {
-    const StoreLock first(store_, first_key);
-    second = std::thread([&] {
-      const StoreLock lock(store_, second_key);
-      acquired = true;
-      ASSERT_EQ(::write(signal[1], "x", 1), 1);
-    });
-    EXPECT_FALSE(byte_within(signal[0], 300));
-    EXPECT_FALSE(acquired);
+    std::thread second;
+    {
+      const StoreLock first(store_, first_key);
+      second = std::thread([&] {
+        const StoreLock lock(store_, key);
+        EXPECT_EQ(::write(signal[1], "x", 1), 1);
+      });
+      EXPECT_FALSE(byte_within(signal[0], 300));
+    }
+    EXPECT_TRUE(byte_within(signal[0], 10'000));
+    second.join();
+    ::close(signal[0]);
+    ::close(signal[1]);
   }
-  EXPECT_TRUE(byte_within(signal[0], 10'000));
-  second.join();
-  EXPECT_TRUE(acquired);
-  ::close(signal[0]);
-  ::close(signal[1]);
 }
 
-TEST_F(Lock, AForkedChildWaitsUntilTheParentReleasesIt) {
-  int signal[2];
-  ASSERT_EQ(::pipe(signal), 0);
+TEST_F(Lock, AForkedChildWaitsUntilTheParentReleasesItEvenThroughTheInheritedHandle) {
+  for (const bool inherited : {false, true}) {
+    SCOPED_TRACE(inherited ? "the inherited handle" : "a handle of its own");
+    int signal[2];
+    ASSERT_EQ(::pipe(signal), 0);
+    const Handle key = open_key();
+    auto lock = std::make_unique<StoreLock>(store_, key);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int code = 0;
+      try {
+        // A handle of its own is what another process of the host would use.
+        const Handle own = inherited ? Handle() : open_key();
+        const StoreLock taken(store_, inherited ? key : own);
+        code = ::write(signal[1], "x", 1) == 1 ? 0 : 2;
+      } catch (...) {
+        code = 3;
+      }
+      ::_exit(code);
+    }
+
+    EXPECT_FALSE(byte_within(signal[0], 300));
+    EXPECT_TRUE(held_elsewhere());
+    lock.reset();
+    EXPECT_TRUE(byte_within(signal[0], 10'000));
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::close(signal[0]);
+    ::close(signal[1]);
+  }
+}
+
+TEST_F(Lock, AForkedChildThatDestroysAnInheritedLockLeavesTheParentHoldingIt) {
   const Handle key = open_key();
   auto lock = std::make_unique<StoreLock>(store_, key);
-
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The child opens the key file for itself, as another process of the host would.
-    int code = 0;
-    try {
-      const Handle own = open_key();
-      const StoreLock taken(store_, own);
-      code = ::write(signal[1], "x", 1) == 1 ? 0 : 2;
-    } catch (...) {
-      code = 3;
-    }
-    ::_exit(code);
-  }
-
-  EXPECT_FALSE(byte_within(signal[0], 300));
-  lock.reset();
-  EXPECT_TRUE(byte_within(signal[0], 10'000));
-  int status = -1;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  ::close(signal[0]);
-  ::close(signal[1]);
+  EXPECT_EQ(testing::in_child([&] {
+              lock.reset();
+              return 0;
+            }),
+            0);
+  EXPECT_TRUE(held_elsewhere());
 }
 
 TEST_F(Lock, ACrashedHolderReleasesIt) {

@@ -1,0 +1,111 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <string_view>
+
+#include "archive_fs/names.hpp"
+#include "archive_fs/posix/listing.hpp"
+#include "archive_fs/posix/ownership.hpp"
+#include "archive_fs/posix/query.hpp"
+#include "archive_fs/posix/system.hpp"
+#include "zu/archive_fs/files.hpp"
+
+namespace zu::archive_fs {
+namespace {
+
+// make_private gives an object this call created its exact private shape. The mode given
+// at creation passes through the umask (and a setgid parent adds its bit to a new
+// directory); only an explicit chmod makes it exact.
+void make_private(const Handle& created, bool directory) {
+  posix::drop_inherited_acls(created.get(), directory);
+  const mode_t mode = directory ? posix::kDirectoryMode : posix::kWritableMode;
+  require(posix::retry([&] { return ::fchmod(created.get(), mode); }) == 0);
+  require(posix::query(created.get()).directory == directory);
+}
+
+// remove_if_made removes name from parent when it is still the object seen right after it
+// was created (made) and still ours, so that a failed create leaves no half-made entry to
+// be counted or tripped over later. Anything else under the name is left alone.
+void remove_if_made(const Handle& parent, const std::string& name,
+                    const struct stat& made) noexcept {
+  struct stat entry {};
+  if (::fstatat(parent.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (entry.st_dev != made.st_dev || entry.st_ino != made.st_ino) return;
+  if (entry.st_uid != ::geteuid() || (entry.st_mode & S_IFMT) != (made.st_mode & S_IFMT)) return;
+  // For a directory, AT_REMOVEDIR also refuses one that is not empty.
+  ::unlinkat(parent.get(), name.c_str(), S_ISDIR(entry.st_mode) ? AT_REMOVEDIR : 0);
+}
+
+// require_fresh_directory throws unless created is the directory made, in the shape mkdir
+// leaves: ours, empty, with no mode bit beyond 0700 and the setgid bit a setgid parent
+// hands down. Until this holds nothing may change it, for it may be someone else's.
+void require_fresh_directory(const Handle& created, const struct stat& made) {
+  struct stat own {};
+  require(::fstat(created.get(), &own) == 0);
+  require(S_ISDIR(own.st_mode) && own.st_uid == ::geteuid());
+  require(own.st_dev == made.st_dev && own.st_ino == made.st_ino);
+  // Two links on most file systems ("." and the parent's entry); btrfs counts one.
+  require(own.st_nlink <= 2);
+  require((own.st_mode & 07777 & ~mode_t{0700 | S_ISGID}) == 0);
+  posix::Listing listing(created);
+  for (std::string_view entry = listing.next(); !entry.empty(); entry = listing.next()) {
+    require(entry == "." || entry == "..");
+  }
+}
+
+}  // namespace
+
+Handle create_directory(const Handle& parent, const std::string& name) {
+  checked_name(name);
+  // The descriptor the new directory will be opened into is set aside first: a process
+  // out of descriptors fails here, before anything exists to clean up.
+  Handle reserved(posix::retry([&] { return ::fcntl(parent.get(), F_DUPFD_CLOEXEC, 0); }));
+  require(static_cast<bool>(reserved));
+  require(posix::retry([&] {
+            return ::mkdirat(parent.get(), name.c_str(), posix::kDirectoryMode);
+          }) == 0);
+  // What the name denotes right after mkdirat is all a clean-up may ever remove; when not
+  // even that can be seen, nothing is provably ours.
+  struct stat made {};
+  require(::fstatat(parent.get(), name.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0);
+  reserved = Handle();
+  try {
+    // POSIX has no call that creates a directory and opens it in one step, so the name is
+    // looked up again: another writer of parent may have put an object of theirs under it
+    // meanwhile, which must be refused untouched.
+    Handle created(posix::retry(
+        [&] { return ::openat(parent.get(), name.c_str(), posix::kDirectoryOpen); }));
+    require(static_cast<bool>(created));
+    require_fresh_directory(created, made);
+    make_private(created, true);
+    return created;
+  } catch (...) {
+    remove_if_made(parent, name, made);
+    throw;
+  }
+}
+
+Handle create_file(const Handle& parent, const std::string& name) {
+  checked_name(name);
+  // O_CREAT | O_EXCL | O_NOFOLLOW creates and opens in one step: the descriptor is the very
+  // file this call made, never looked up again, so nothing can be swapped in under it.
+  Handle created(posix::retry([&] {
+    return ::openat(parent.get(), name.c_str(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                    posix::kWritableMode);
+  }));
+  require(static_cast<bool>(created));
+  struct stat made {};
+  require(::fstat(created.get(), &made) == 0);
+  try {
+    make_private(created, false);
+    return created;
+  } catch (...) {
+    remove_if_made(parent, name, made);
+    throw;
+  }
+}
+
+}  // namespace zu::archive_fs
