@@ -13,4 +13,5 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/save.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/load.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/load.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stale_staging.cpp)

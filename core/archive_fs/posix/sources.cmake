@@ -13,4 +13,6 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/read_write.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reopen.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/store_lock.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/store_entry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/store_lock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sweep.cpp)

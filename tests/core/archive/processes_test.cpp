@@ -138,6 +138,11 @@ TEST_F(Processes, AWriterKilledAtAnyMomentLeavesEveryReportedRecordAndOnlyStagin
   }
   EXPECT_GT(reported.size(), 0u);
   RecordProperty("staging_files_left", static_cast<int>(staging));
+
+  auto removed = archive->remove_stale_staging();
+  ASSERT_TRUE(std::holds_alternative<std::uint64_t>(removed));
+  EXPECT_EQ(std::get<std::uint64_t>(removed), staging);
+  for (const std::string& name : entries()) EXPECT_NE(name.rfind(".pending-", 0), 0u) << name;
 }
 
 }  // namespace
