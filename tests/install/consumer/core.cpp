@@ -1,8 +1,15 @@
 // The installed core library through its umbrella header: the interface contract,
 // image validation, the content records, a two-turn conversation through the codecs'
-// door, and a refusal of the archive file system caught by its exported type.
+// door, a refusal of the archive file system caught by its exported type, and a native
+// archive that saves and loads that conversation.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include <zu/core.hpp>
 
@@ -16,6 +23,35 @@ int check_archive_fs() {
   } catch (const fs::Rejected&) {
   }
   return fs::same_file({1, 2, 0, 0, 0}, {1, 2, 3, 4, 5}) ? 0 : 1;
+}
+
+// check_archive saves `messages` in a new archive in a private temporary directory and
+// loads them back.
+int check_archive(const zu::descriptor::ValidatedDescriptor& descriptor,
+                  const std::vector<zu::Message>& messages) {
+  char pattern[] = "/tmp/zu-consumer-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return 1;
+  const std::string home = pattern;
+  int failed = ::mkdir((home + "/keys").c_str(), 0700) == 0 ? 0 : 1;
+  auto made = zu::NativeArchive::provision(home + "/store", home + "/keys/k", "consumer", descriptor,
+                                           {.max_records = 4});
+  if (auto* archive = std::get_if<std::shared_ptr<zu::NativeArchive>>(&made)) {
+    auto key = (*archive)->save(messages, "scope");
+    const auto* text = std::get_if<std::string>(&key);
+    failed += text != nullptr && text->rfind("zuna3:", 0) == 0 ? 0 : 1;
+    if (text != nullptr) {
+      auto back = (*archive)->load(*text, "scope");
+      const auto* loaded = std::get_if<std::vector<zu::Message>>(&back);
+      failed += loaded != nullptr && loaded->size() == messages.size() &&
+                        loaded->back().replay != nullptr && loaded->back().replay->valid
+                    ? 0
+                    : 1;
+    }
+  } else {
+    failed += 1;
+  }
+  std::filesystem::remove_all(home);
+  return failed;
 }
 
 // check_native runs one turn of a messages conversation and binds its reply in the next
@@ -45,7 +81,8 @@ int check_native() {
 
   request.messages.push_back(reply);
   const auto second = zu::CodecAccess::context(descriptor, request, {}, false);
-  return second->history_replayable && second->prefix_digest != first->prefix_digest ? 0 : 1;
+  if (!second->history_replayable || second->prefix_digest == first->prefix_digest) return 1;
+  return check_archive(descriptor, request.messages);
 }
 
 }  // namespace
