@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   clang libclang-rt-14-dev
   nlohmann-json3-dev libvalijson-dev
   acl python3

@@ -1,0 +1,750 @@
+// The native archive's save and load, each set against what any durable store of the
+// same bytes has to pay, measured in one run on one file system (a private directory
+// made under /tmp and removed at exit):
+//
+//   save/archive            save of a new record: 50 alternating user and assistant text
+//                           messages of 4 KiB each, about 200 KB in all
+//   save/bare_publish       the record's bytes into a new file (O_CREAT | O_EXCL), fsync,
+//                           renameat2(RENAME_NOREPLACE) to its final name, fsync of the
+//                           directory
+//   save/sqlite             HMAC-SHA-256 of the record, then one INSERT of (MAC, record)
+//                           per transaction; write-ahead log, synchronous=FULL
+//   load/archive            load of such a record
+//   load/bare_read          open, read whole, HMAC-SHA-256 checked against the known MAC
+//   load/sqlite             SELECT by MAC, then the same HMAC check
+//   save_into_store/archive/N   save of a new record into a store that holds N records
+//
+//   cmake --preset release && cmake --build --preset release --target archive_bench
+//   build/release/bench/archive_bench --benchmark_repetitions=3 --benchmark_min_time=0.5
+//
+// When all have run, the program prints the ratios the archive is held to (save at most
+// twice the bare publish, load at most three times the bare read) from the median, over
+// the repetitions, of each benchmark's real time per operation. Real time, because a
+// save mostly waits for the disk.
+//
+// Every save/ run starts from an empty store, directory or database that grows by one
+// record per iteration; its store_entries counter is the mean number of records already
+// there when a save began. save_into_store keeps its store at exactly N records: each
+// measured record is removed again, and the removal flushed, while the clock is stopped,
+// so the next save pays for none of it. The N records are small (1 KiB of text): the
+// store's capacity check opens every entry but reads none.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+#include <sqlite3.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "zu/core.hpp"
+
+namespace {
+
+constexpr std::string_view kOwner = "bench@local";
+constexpr std::string_view kScope = "session-1";
+constexpr std::size_t kMessages = 50;
+constexpr std::size_t kTextBytes = 4096;
+// The first characters of a record's first message count the saves of the run, so that
+// no save finds its record already stored (which would write nothing).
+constexpr std::size_t kStampDigits = 20;
+
+// Room for far more records than a run makes, so capacity never refuses a save.
+constexpr zu::NativeArchiveLimits kLimits{.max_records = 1u << 16};
+
+using Mac = std::array<unsigned char, 32>;
+using MacKey = std::array<unsigned char, 32>;
+
+// ---------------------------------------------------------------------------------------
+// The archive's inputs
+
+// bench_descriptor returns a descriptor whose policy allows every benchmark record and
+// 65,536 records in a store (max_records is bounded by max_message_count).
+zu::descriptor::ValidatedDescriptor bench_descriptor() {
+  constexpr zu::descriptor::CodecResources kResources{.max_digest_bytes = 1u << 24,
+                                                      .max_json_depth = 64,
+                                                      .max_json_entries = 1u << 16,
+                                                      .max_message_count = 1u << 16,
+                                                      .max_block_count = 1u << 16};
+  return zu::descriptor::ValidatedDescriptor(
+      {.revision = 1,
+       .id = "bench-archive",
+       .family = "openai.chat",
+       .base_url = "https://api.example.test",
+       .policy = std::make_shared<const zu::descriptor::DescriptorPolicy>("bench.policy.v1",
+                                                                          kResources)});
+}
+
+// words returns `bytes` of word-like text that differs with `seed`.
+std::string words(std::size_t bytes, std::size_t seed) {
+  static constexpr std::string_view kWords[] = {"the ",     "archive ", "keeps ",   "every ",
+                                                "reply ",   "of ",      "a ",       "long ",
+                                                "session ", "sealed ",  "record ",  "tomorrow "};
+  std::string out;
+  out.reserve(bytes + 16);
+  for (std::size_t i = seed; out.size() < bytes; i = i * 7 + 3) out += kWords[i % std::size(kWords)];
+  out.resize(bytes);
+  return out;
+}
+
+// conversation returns `count` messages, user and assistant in turn, each one Text block
+// of `bytes` characters.
+std::vector<zu::Message> conversation(std::size_t count, std::size_t bytes) {
+  std::vector<zu::Message> messages;
+  messages.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool user = i % 2 == 0;
+    messages.push_back({user ? "" : "msg_" + std::to_string(i),
+                        user ? zu::Role::user : zu::Role::assistant,
+                        {zu::Text{words(bytes, i)}},
+                        nullptr,
+                        nullptr});
+  }
+  return messages;
+}
+
+// stamp writes `n` as kStampDigits decimal digits over the start of `bytes`.
+void stamp(std::string& bytes, std::uint64_t n) {
+  for (std::size_t i = kStampDigits; i-- > 0; n /= 10) bytes[i] = static_cast<char>('0' + n % 10);
+}
+
+std::string& first_text(std::vector<zu::Message>& messages) {
+  return std::get<zu::Text>(messages.front().content.front()).text;
+}
+
+// same_texts returns whether two lists of one-Text-block messages agree in every member.
+bool same_texts(const std::vector<zu::Message>& a, const std::vector<zu::Message>& b) {
+  const auto same = [](const zu::Message& x, const zu::Message& y) {
+    const auto* tx = x.content.size() == 1 ? std::get_if<zu::Text>(&x.content[0]) : nullptr;
+    const auto* ty = y.content.size() == 1 ? std::get_if<zu::Text>(&y.content[0]) : nullptr;
+    return x.id == y.id && x.role == y.role && tx != nullptr && ty != nullptr &&
+           tx->text == ty->text && y.replay == nullptr && y.native == nullptr;
+  };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), same);
+}
+
+// ---------------------------------------------------------------------------------------
+// The scratch directory
+
+int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
+  return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+}
+
+void remove_tree(const std::string& path) {
+  ::nftw(path.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string system_error(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// file_system_name returns the name of the file system that holds `path`, for the report.
+std::string file_system_name(const std::string& path) {
+  struct statfs info {};
+  if (::statfs(path.c_str(), &info) != 0) return "unknown";
+  const auto type = static_cast<unsigned long>(info.f_type);
+  const std::pair<unsigned long, const char*> kKnown[] = {
+      {0xEF53, "ext4"}, {0x01021994, "tmpfs"}, {0x58465342, "xfs"}, {0x9123683E, "btrfs"},
+      {0x794C7630, "overlayfs"}};
+  for (const auto& [magic, name] : kKnown) {
+    if (type == magic) return name;
+  }
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "type 0x%lx", type);
+  return hex;
+}
+
+// Scratch is the run's private directory: every store, key file, plain file and database
+// of the run lives in it, so all are measured on the same file system. Its key directory
+// is private, as the archive requires. The whole tree is removed when Scratch ends.
+class Scratch {
+ public:
+  Scratch() {
+    std::string pattern = "/tmp/zu-archive-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error(system_error("mkdtemp"));
+    path_ = pattern;
+    if (!make_directory(keys())) {
+      const std::string error = system_error("mkdir " + keys());
+      remove_tree(path_);
+      throw std::runtime_error(error);
+    }
+  }
+  ~Scratch() { remove_tree(path_); }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  const std::string& path() const noexcept { return path_; }
+  std::string keys() const { return path_ + "/keys"; }
+
+  // fresh returns a name in the scratch directory that the run has not used before.
+  std::string fresh(std::string_view stem) {
+    return path_ + "/" + std::string(stem) + "-" + std::to_string(++names_);
+  }
+
+  // fresh_directory makes a new private directory and returns its path, or nullopt.
+  std::optional<std::string> fresh_directory(std::string_view stem) {
+    std::string path = fresh(stem);
+    if (!make_directory(path)) return std::nullopt;
+    return path;
+  }
+
+ private:
+  static bool make_directory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), 0700) == 0;
+  }
+
+  std::string path_;
+  std::uint64_t names_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Archives
+
+// Store is one provisioned archive with the paths it was made with.
+struct Store {
+  std::string path;
+  std::string key_path;
+  std::shared_ptr<zu::NativeArchive> archive;
+};
+
+// provision makes a new store and key file in `scratch`, or returns nullopt when refused.
+std::optional<Store> provision(Scratch& scratch) {
+  std::string path = scratch.fresh("store");
+  std::string key_path = scratch.keys() + path.substr(path.rfind('/')) + ".key";
+  auto made = zu::NativeArchive::provision(path, key_path, std::string(kOwner),
+                                           bench_descriptor(), kLimits);
+  auto* archive = std::get_if<std::shared_ptr<zu::NativeArchive>>(&made);
+  if (archive == nullptr) return std::nullopt;
+  return Store{std::move(path), std::move(key_path), std::move(*archive)};
+}
+
+// discard closes the archive, then removes its store and key file from the disk.
+void discard(Store& store) {
+  store.archive.reset();
+  remove_tree(store.path);
+  ::unlink(store.key_path.c_str());
+}
+
+// record_path returns where `store` keeps the record of `archive_key`: the key's digits
+// are the file's name.
+std::string record_path(const Store& store, const std::string& archive_key) {
+  return store.path + "/" + archive_key.substr(archive_key.find(':') + 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// The bare baselines
+
+// Descriptor owns one open file descriptor (-1 when the open failed).
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) noexcept : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int get() const noexcept { return fd_; }
+  explicit operator bool() const noexcept { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+Descriptor open_directory(const std::string& path) {
+  return Descriptor(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+bool write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// bare_publish does the least that makes a new file durable and visible under its final
+// name in one step, without ever replacing another: write under a staging name, flush
+// the file, rename it without replacing, flush the directory that now names it.
+bool bare_publish(int directory, std::string_view bytes, const std::string& staging,
+                  const std::string& name) {
+  {
+    const Descriptor file(::openat(directory, staging.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!file || !write_all(file.get(), bytes) || ::fsync(file.get()) != 0) return false;
+  }
+  return ::renameat2(directory, staging.c_str(), directory, name.c_str(), RENAME_NOREPLACE) ==
+             0 &&
+         ::fsync(directory) == 0;
+}
+
+// read_whole returns the contents of the file at `path`, or nullopt.
+std::optional<std::string> read_whole(const std::string& path) {
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (!file || ::fstat(file.get(), &info) != 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(file.get(), bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    got += static_cast<std::size_t>(n);
+  }
+  return bytes;
+}
+
+Mac hmac(const MacKey& key, std::string_view bytes) {
+  Mac out{};
+  unsigned int length = 0;
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+       reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out.data(), &length);
+  return out;
+}
+
+// authentic returns whether `bytes` carry the MAC `expected`, compared in constant time
+// as the archive compares.
+bool authentic(const MacKey& key, std::string_view bytes, const Mac& expected) {
+  const Mac computed = hmac(key, bytes);
+  return CRYPTO_memcmp(computed.data(), expected.data(), computed.size()) == 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// The SQLite baseline
+
+struct CloseDatabase {
+  void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
+};
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+// Database is one SQLite file set up as a careful application keeps such records: a
+// write-ahead log, every commit flushed (synchronous=FULL), each record under its MAC.
+// Statements are prepared once, as a long-lived store would keep them.
+class Database {
+ public:
+  explicit Database(const std::string& path) {
+    sqlite3* db = nullptr;
+    const int opened =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    db_.reset(db);
+    ok_ = opened == SQLITE_OK && single_text("PRAGMA journal_mode=WAL") == "wal" &&
+          sqlite3_exec(db_.get(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) ==
+              SQLITE_OK &&
+          single_text("PRAGMA synchronous") == "2" &&
+          sqlite3_exec(db_.get(), "CREATE TABLE records (mac BLOB PRIMARY KEY, record BLOB)",
+                       nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok_) return;
+    insert_ = prepare("INSERT INTO records (mac, record) VALUES (?1, ?2)");
+    select_ = prepare("SELECT record FROM records WHERE mac = ?1");
+    ok_ = insert_ != nullptr && select_ != nullptr;
+  }
+
+  bool ok() const noexcept { return ok_; }
+
+  // insert stores `record` under `mac` in a transaction of its own (autocommit).
+  bool insert(const Mac& mac, std::string_view record) {
+    sqlite3_stmt* s = insert_.get();
+    const bool done =
+        sqlite3_bind_blob(s, 1, mac.data(), static_cast<int>(mac.size()), SQLITE_STATIC) ==
+            SQLITE_OK &&
+        sqlite3_bind_blob(s, 2, record.data(), static_cast<int>(record.size()), SQLITE_STATIC) ==
+            SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    return done;
+  }
+
+  // select returns a copy of the record stored under `mac`, or nullopt.
+  std::optional<std::string> select(const Mac& mac) {
+    sqlite3_stmt* s = select_.get();
+    std::optional<std::string> record;
+    if (sqlite3_bind_blob(s, 1, mac.data(), static_cast<int>(mac.size()), SQLITE_STATIC) ==
+            SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, 0));
+      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 0));
+      record.emplace(bytes == nullptr ? std::string() : std::string(bytes, size));
+    }
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    return record;
+  }
+
+ private:
+  Statement prepare(const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql, -1, &statement, nullptr) != SQLITE_OK) return nullptr;
+    return Statement(statement);
+  }
+
+  // single_text runs `sql` and returns the first column of its first row as text, which
+  // is how the pragmas confirm the mode they set.
+  std::string single_text(const char* sql) {
+    const Statement statement = prepare(sql);
+    if (statement == nullptr || sqlite3_step(statement.get()) != SQLITE_ROW) return {};
+    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
+    return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
+  }
+
+  // db_ is declared first so that it closes after the statements are finalised.
+  std::unique_ptr<sqlite3, CloseDatabase> db_;
+  Statement insert_;
+  Statement select_;
+  bool ok_ = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// The benchmarks
+
+// Bench is what every benchmark shares: the scratch directory, the conversation, the
+// bytes of its record exactly as the archive writes them (which the baselines store),
+// the baselines' MAC key, and the stores of save_into_store, kept across its runs.
+struct Bench {
+  Bench() {
+    if (RAND_bytes(mac_key.data(), static_cast<int>(mac_key.size())) != 1)
+      throw std::runtime_error("RAND_bytes failed");
+    std::optional<Store> store = provision(scratch);
+    if (!store) throw std::runtime_error("provision of a store under " + scratch.path() + " refused");
+    const auto key = store->archive->save(messages, kScope);
+    const auto* saved = std::get_if<std::string>(&key);
+    std::optional<std::string> bytes;
+    if (saved != nullptr) bytes = read_whole(record_path(*store, *saved));
+    discard(*store);
+    if (!bytes) throw std::runtime_error("the reference record could not be saved and read");
+    record = std::move(*bytes);
+  }
+
+  // The scratch directory is declared first, so it is removed after every archive in it
+  // has closed.
+  Scratch scratch;
+  std::vector<zu::Message> messages = conversation(kMessages, kTextBytes);
+  std::string record;
+  MacKey mac_key{};
+  // saves counts every record of the run, so no two are the same.
+  std::uint64_t saves = 0;
+  std::map<std::int64_t, Store> filled;
+};
+
+// count_records sets the counters every benchmark reports: bytes per second over the
+// record's size and, for those whose store grows, the mean number of records present
+// when an operation began.
+void count_records(benchmark::State& state, std::size_t record_bytes, bool growing) {
+  const auto iterations = static_cast<std::int64_t>(state.iterations());
+  state.SetBytesProcessed(iterations * static_cast<std::int64_t>(record_bytes));
+  state.counters["record_bytes"] = static_cast<double>(record_bytes);
+  if (growing && iterations > 0)
+    state.counters["store_entries"] = static_cast<double>(iterations - 1) / 2.0;
+}
+
+// in_new_store runs `body` on a newly provisioned archive, which it removes afterwards.
+template <typename Body>
+void in_new_store(benchmark::State& state, Bench& bench, Body body) {
+  std::optional<Store> store = provision(bench.scratch);
+  if (!store) {
+    state.SkipWithError("provision refused");
+    return;
+  }
+  body(*store);
+  discard(*store);
+}
+
+// in_new_directory runs `body` on a new private directory, which it removes afterwards.
+template <typename Body>
+void in_new_directory(benchmark::State& state, Bench& bench, std::string_view stem, Body body) {
+  const std::optional<std::string> path = bench.scratch.fresh_directory(stem);
+  if (!path) {
+    state.SkipWithError("mkdir failed");
+    return;
+  }
+  body(*path);
+  remove_tree(*path);
+}
+
+// repeat runs `operation` once per iteration and stops the benchmark with `failure` the
+// first time it returns false.
+template <typename Operation>
+void repeat(benchmark::State& state, const char* failure, Operation operation) {
+  for (auto _ : state) {
+    if (!operation()) {
+      state.SkipWithError(failure);
+      break;
+    }
+  }
+}
+
+void save_archive(benchmark::State& state, Bench& bench) {
+  in_new_store(state, bench, [&](const Store& store) {
+    std::vector<zu::Message> messages = bench.messages;
+    repeat(state, "save refused", [&] {
+      stamp(first_text(messages), ++bench.saves);
+      return std::holds_alternative<std::string>(store.archive->save(messages, kScope));
+    });
+  });
+  count_records(state, bench.record.size(), true);
+}
+
+void save_bare(benchmark::State& state, Bench& bench) {
+  in_new_directory(state, bench, "publish", [&](const std::string& path) {
+    const Descriptor directory = open_directory(path);
+    std::uint64_t n = 0;
+    repeat(state, "bare publish failed", [&] {
+      const std::string name = std::to_string(++n);
+      return directory && bare_publish(directory.get(), bench.record, ".pending-" + name, name);
+    });
+  });
+  count_records(state, bench.record.size(), true);
+}
+
+void save_sqlite(benchmark::State& state, Bench& bench) {
+  in_new_directory(state, bench, "sqlite", [&](const std::string& path) {
+    Database db(path + "/records.db");
+    std::string record = bench.record;
+    repeat(state, "sqlite insert failed", [&] {
+      stamp(record, ++bench.saves);
+      return db.ok() && db.insert(hmac(bench.mac_key, record), record);
+    });
+  });
+  count_records(state, bench.record.size(), true);
+}
+
+// saved_and_checked saves `messages` into `store` and returns the archive key when a
+// load gives back the same messages; checked once, outside the clock, since a load that
+// returned something else would be measuring the wrong work.
+std::optional<std::string> saved_and_checked(const Store& store,
+                                             const std::vector<zu::Message>& messages) {
+  const auto key = store.archive->save(messages, kScope);
+  const auto* saved = std::get_if<std::string>(&key);
+  if (saved == nullptr) return std::nullopt;
+  const auto first = store.archive->load(*saved, kScope);
+  const auto* loaded = std::get_if<std::vector<zu::Message>>(&first);
+  if (loaded == nullptr || !same_texts(messages, *loaded)) return std::nullopt;
+  return *saved;
+}
+
+void load_archive(benchmark::State& state, Bench& bench) {
+  in_new_store(state, bench, [&](const Store& store) {
+    std::vector<zu::Message> messages = bench.messages;
+    stamp(first_text(messages), ++bench.saves);
+    const std::optional<std::string> key = saved_and_checked(store, messages);
+    if (!key) state.SkipWithError("load does not give back what was saved");
+    repeat(state, "load refused", [&] {
+      auto loaded = store.archive->load(*key, kScope);
+      benchmark::DoNotOptimize(loaded);
+      return std::holds_alternative<std::vector<zu::Message>>(loaded);
+    });
+  });
+  count_records(state, bench.record.size(), false);
+}
+
+void load_bare(benchmark::State& state, Bench& bench) {
+  in_new_directory(state, bench, "read", [&](const std::string& path) {
+    {
+      const Descriptor directory = open_directory(path);
+      if (!directory || !bare_publish(directory.get(), bench.record, ".pending", "record"))
+        state.SkipWithError("bare publish failed");
+    }
+    const Mac expected = hmac(bench.mac_key, bench.record);
+    repeat(state, "bare read failed", [&] {
+      const std::optional<std::string> bytes = read_whole(path + "/record");
+      return bytes && authentic(bench.mac_key, *bytes, expected);
+    });
+  });
+  count_records(state, bench.record.size(), false);
+}
+
+void load_sqlite(benchmark::State& state, Bench& bench) {
+  in_new_directory(state, bench, "sqlite", [&](const std::string& path) {
+    Database db(path + "/records.db");
+    const Mac mac = hmac(bench.mac_key, bench.record);
+    if (!db.ok() || !db.insert(mac, bench.record)) state.SkipWithError("sqlite insert failed");
+    repeat(state, "sqlite select failed", [&] {
+      const std::optional<std::string> bytes = db.select(mac);
+      return bytes && authentic(bench.mac_key, *bytes, mac);
+    });
+  });
+  count_records(state, bench.record.size(), false);
+}
+
+// filled_store returns the store of `records` small records, made on first use and kept
+// for the later runs of the same size; nullptr when it cannot be made.
+Store* filled_store(Bench& bench, std::int64_t records) {
+  if (const auto found = bench.filled.find(records); found != bench.filled.end())
+    return &found->second;
+  std::optional<Store> store = provision(bench.scratch);
+  if (!store) return nullptr;
+  std::vector<zu::Message> small = conversation(1, 1024);
+  for (std::int64_t i = 0; i < records; ++i) {
+    stamp(first_text(small), ++bench.saves);
+    if (!std::holds_alternative<std::string>(store->archive->save(small, kScope))) {
+      discard(*store);
+      return nullptr;
+    }
+  }
+  return &bench.filled.emplace(records, std::move(*store)).first->second;
+}
+
+void save_into_store(benchmark::State& state, Bench& bench) {
+  Store* store = filled_store(bench, state.range(0));
+  const Descriptor directory = store ? open_directory(store->path) : Descriptor(-1);
+  if (!directory) {
+    state.SkipWithError("the filled store could not be made");
+    return;
+  }
+  std::vector<zu::Message> messages = bench.messages;
+  repeat(state, "save refused, or its record could not be removed", [&] {
+    stamp(first_text(messages), ++bench.saves);
+    const auto key = store->archive->save(messages, kScope);
+    state.PauseTiming();
+    const auto* saved = std::get_if<std::string>(&key);
+    const bool removed = saved != nullptr &&
+                         ::unlink(record_path(*store, *saved).c_str()) == 0 &&
+                         ::fsync(directory.get()) == 0;
+    state.ResumeTiming();
+    return removed;
+  });
+  count_records(state, bench.record.size(), false);
+  state.counters["store_entries"] = static_cast<double>(state.range(0));
+}
+
+// ---------------------------------------------------------------------------------------
+// The summary
+
+// Summary passes every run on to the console and keeps each benchmark's real time per
+// operation, so that the ratios can be printed once all have run.
+class Summary : public benchmark::ConsoleReporter {
+ public:
+  // Colours only on a terminal, so a report piped to a file stays plain text.
+  Summary() : ConsoleReporter(::isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.iterations <= 0) continue;
+      const std::string name = run.run_name.function_name +
+                               (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+      const double seconds =
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      if (run.run_type == Run::RT_Iteration) {
+        repetitions_[name].push_back(seconds);
+      } else if (run.aggregate_name == "median") {
+        // Only aggregates reach the reporter under --benchmark_report_aggregates_only.
+        aggregate_medians_[name] = seconds;
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // median returns the median over the repetitions of `name`'s seconds per operation.
+  std::optional<double> median(const std::string& name) const {
+    if (const auto found = repetitions_.find(name); found != repetitions_.end()) {
+      std::vector<double> times = found->second;
+      std::sort(times.begin(), times.end());
+      const std::size_t middle = times.size() / 2;
+      return times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+    }
+    if (const auto found = aggregate_medians_.find(name); found != aggregate_medians_.end())
+      return found->second;
+    return std::nullopt;
+  }
+
+  // print_ratio prints `what`, numerator / denominator, and, when `target` is not 0,
+  // whether the ratio stays within it. Benchmarks filtered out leave their line out.
+  void print_ratio(const char* what, const std::string& numerator,
+                   const std::string& denominator, double target) const {
+    const std::optional<double> top = median(numerator);
+    const std::optional<double> bottom = median(denominator);
+    if (!top || !bottom || *bottom <= 0) return;
+    const double ratio = *top / *bottom;
+    std::printf("  %-34s %9.3f ms / %9.3f ms = %6.2f", what, *top * 1e3, *bottom * 1e3, ratio);
+    if (target > 0) std::printf("   target <= %.0f: %s", target, ratio <= target ? "met" : "MISSED");
+    std::printf("\n");
+  }
+
+ private:
+  std::map<std::string, std::vector<double>> repetitions_;
+  std::map<std::string, double> aggregate_medians_;
+};
+
+void print_summary(const Summary& summary, const std::string& directory) {
+  std::printf("\nRatios of median real time per operation, all on %s (%s):\n", directory.c_str(),
+              file_system_name(directory).c_str());
+  summary.print_ratio("save: archive / bare publish", "save/archive", "save/bare_publish", 2);
+  summary.print_ratio("load: archive / bare read + HMAC", "load/archive", "load/bare_read", 3);
+  summary.print_ratio("save: archive / sqlite", "save/archive", "save/sqlite", 0);
+  summary.print_ratio("load: archive / sqlite", "load/archive", "load/sqlite", 0);
+  summary.print_ratio("save: sqlite / bare publish", "save/sqlite", "save/bare_publish", 0);
+  summary.print_ratio("load: sqlite / bare read + HMAC", "load/sqlite", "load/bare_read", 0);
+  summary.print_ratio("save into 100 records / into 10", "save_into_store/archive/100",
+                      "save_into_store/archive/10", 0);
+  summary.print_ratio("save into 1000 records / into 10", "save_into_store/archive/1000",
+                      "save_into_store/archive/10", 0);
+  const std::optional<double> few = summary.median("save_into_store/archive/10");
+  const std::optional<double> many = summary.median("save_into_store/archive/1000");
+  if (few && many)
+    std::printf("  save cost of each record already stored: %.2f us\n", (*many - *few) / 990 * 1e6);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  try {
+    Bench bench;
+    benchmark::AddCustomContext("scratch directory", bench.scratch.path());
+    benchmark::AddCustomContext("file system", file_system_name(bench.scratch.path()));
+    benchmark::AddCustomContext("record bytes", std::to_string(bench.record.size()));
+
+    using Body = void (*)(benchmark::State&, Bench&);
+    const std::pair<const char*, Body> kPlain[] = {
+        {"save/archive", save_archive}, {"save/bare_publish", save_bare},
+        {"save/sqlite", save_sqlite},   {"load/archive", load_archive},
+        {"load/bare_read", load_bare},  {"load/sqlite", load_sqlite}};
+    for (const auto& [name, body] : kPlain) {
+      benchmark::RegisterBenchmark(name, [&bench, body = body](benchmark::State& state) {
+        body(state, bench);
+      })->UseRealTime()->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark("save_into_store/archive",
+                                 [&bench](benchmark::State& state) { save_into_store(state, bench); })
+        ->Arg(10)
+        ->Arg(100)
+        ->Arg(1000)
+        ->UseRealTime()
+        ->Unit(benchmark::kMicrosecond);
+
+    Summary summary;
+    benchmark::RunSpecifiedBenchmarks(&summary);
+    print_summary(summary, bench.scratch.path());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "archive_bench: %s\n", error.what());
+    benchmark::Shutdown();
+    return 1;
+  }
+  benchmark::Shutdown();
+  return 0;
+}
