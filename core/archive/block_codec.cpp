@@ -28,21 +28,34 @@ void write_body(RecordWriter& w, const Refusal& b) {
   w.bytes(b.detail);
 }
 
-void write_body(RecordWriter& w, const ToolCall& b) {
+// A tool call and an invalid one begin alike: id, name, kind, input, native.
+template <typename Call>
+void write_call(RecordWriter& w, const Call& b) {
   w.bytes(b.id);
   w.bytes(b.name);
   w.enum32(raw(b.kind), kLargestToolCallKind);
   w.bytes(b.input);
   w.optional_json(b.native, true);
+}
+
+template <typename Call>
+Call read_call(RecordReader& r) {
+  Call b;
+  b.id = r.text();
+  b.name = r.text();
+  b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
+  b.input = r.text();
+  b.native = r.optional_json(true);
+  return b;
+}
+
+void write_body(RecordWriter& w, const ToolCall& b) {
+  write_call(w, b);
   w.optional_json(b.arguments, false);
 }
 
 void write_body(RecordWriter& w, const InvalidToolCall& b) {
-  w.bytes(b.id);
-  w.bytes(b.name);
-  w.enum32(raw(b.kind), kLargestToolCallKind);
-  w.bytes(b.input);
-  w.optional_json(b.native, true);
+  write_call(w, b);
   w.bytes(b.error);
   w.enum32(b.error_code, kLargestErrorCode);
 }
@@ -108,22 +121,12 @@ ContentBlock read_body(RecordReader& r, std::uint64_t kind) {
       return b;
     }
     case 2: {
-      ToolCall b;
-      b.id = r.text();
-      b.name = r.text();
-      b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
-      b.input = r.text();
-      b.native = r.optional_json(true);
+      auto b = read_call<ToolCall>(r);
       b.arguments = r.optional_json(false);
       return b;
     }
     case 3: {
-      InvalidToolCall b;
-      b.id = r.text();
-      b.name = r.text();
-      b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
-      b.input = r.text();
-      b.native = r.optional_json(true);
+      auto b = read_call<InvalidToolCall>(r);
       b.error = r.text();
       b.error_code = static_cast<std::int32_t>(r.enum32(kLargestErrorCode));
       return b;
