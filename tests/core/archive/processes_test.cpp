@@ -50,6 +50,7 @@ class Processes : public ArchiveTest {
     auto opened = open();
     if (!std::holds_alternative<ArchivePtr>(opened)) ::_exit(2);
     const ArchivePtr& archive = std::get<ArchivePtr>(opened);
+    if (count == 0) report(fd, "ready");
     for (int i = 0; count == 0 || i < count; ++i) {
       auto key = archive->save({user_text(tag + " " + std::to_string(i)), user_text("shared")}, "s");
       if (!std::holds_alternative<std::string>(key)) ::_exit(4);
@@ -97,9 +98,15 @@ TEST_F(Processes, TwoWritersAtOnceLoseNothingAndShareTheSameRecord) {
 }
 
 TEST_F(Processes, AWriterKilledAtAnyMomentLeavesEveryReportedRecordAndOnlyStagingFiles) {
-  made();
+  // The kill points spread over about three saves of the writer, however fast this
+  // machine and build are: one save is timed here first.
+  const ArchivePtr calibration = made();
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(std::holds_alternative<std::string>(calibration->save({user_text("timing")}, "s")));
+  const auto one_save = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
   std::mt19937 random(20261209);
-  std::uniform_int_distribution<int> delay_us(0, 12'000);
+  std::uniform_int_distribution<std::int64_t> delay_us(0, 3 * one_save.count() + 1000);
   std::vector<std::string> reported;
   constexpr int kKills = 110;
   for (int round = 0; round < kKills; ++round) {
@@ -112,6 +119,8 @@ TEST_F(Processes, AWriterKilledAtAnyMomentLeavesEveryReportedRecordAndOnlyStagin
       writer(pipe_fds[1], "round " + std::to_string(round), 0);
     }
     ::close(pipe_fds[1]);
+    char ready[6];
+    ASSERT_EQ(::read(pipe_fds[0], ready, sizeof ready), 6) << "the writer did not start";
     std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
     ASSERT_EQ(::kill(child, SIGKILL), 0);
     int status = -1;
