@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,8 +7,7 @@
 #include <vector>
 
 #include "archive_fs/names.hpp"
-#include "archive_fs/posix/query.hpp"
-#include "archive_fs/posix/system.hpp"
+#include "archive_fs/posix/checked_open.hpp"
 #include "zu/archive_fs/files.hpp"
 
 namespace zu::archive_fs {
@@ -30,13 +28,6 @@ std::string current_directory() {
     require(errno == ERANGE && buffer.size() < (std::size_t{1} << 20));
     buffer.resize(buffer.size() * 2);
   }
-}
-
-Handle open_root() {
-  Handle root(posix::retry([] { return ::open("/", posix::kDirectoryOpen); }));
-  require(static_cast<bool>(root));
-  require(posix::query(root.get()).directory);
-  return root;
 }
 
 }  // namespace
@@ -64,7 +55,7 @@ Location locate(std::string_view path) {
   for (const std::string_view component : components) checked_name(component);
 
   Location location;
-  Handle current = open_root();
+  Handle current = posix::open_root();
   for (std::size_t i = 0; i + 1 < components.size(); ++i) {
     Handle next = open_directory(current, std::string(components[i]));
     location.ancestors.push_back(std::move(current));

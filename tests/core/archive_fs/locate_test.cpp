@@ -1,8 +1,12 @@
 // locate: what a path resolves to, and every shape of path that is refused.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -129,6 +133,71 @@ TEST(Locate, RefusesVirtualFileSystems) {
   EXPECT_THROW((void)locate("/proc/self/store"), Rejected);
   EXPECT_THROW((void)locate("/proc/store"), Rejected);
   EXPECT_THROW((void)locate("/sys/store"), Rejected);
+}
+
+// SilentFuse mounts a FUSE file system at a path, straight through /dev/fuse, whose
+// daemon never answers: every request to it waits until the connection ends. Destroying it
+// detaches the mount and ends the connection, which releases anything still waiting.
+class SilentFuse {
+ public:
+  explicit SilentFuse(const std::string& at) : at_(at) {
+    device_ = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (device_ < 0) {
+      why_ = std::string("/dev/fuse: ") + std::strerror(errno);
+      return;
+    }
+    const std::string options =
+        "fd=" + std::to_string(device_) + ",rootmode=40000,user_id=0,group_id=0";
+    if (::mount("zu-test", at.c_str(), "fuse", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+      why_ = std::string("mount: ") + std::strerror(errno);
+      return;
+    }
+    mounted_ = true;
+  }
+  ~SilentFuse() {
+    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    if (device_ >= 0) ::close(device_);
+  }
+  SilentFuse(const SilentFuse&) = delete;
+  SilentFuse& operator=(const SilentFuse&) = delete;
+
+  // why says what kept the mount from being made, or is empty when it was made.
+  const std::string& why() const { return why_; }
+
+ private:
+  std::string at_;
+  int device_ = -1;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+TEST(Locate, NeverWaitsOnAFuseFileSystemThatDoesNotAnswer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a FUSE file system needs root";
+  Scratch scratch;
+  testing::make_directory(scratch.at("mnt"));
+  const SilentFuse fuse(scratch.at("mnt"));
+  if (!fuse.why().empty()) GTEST_SKIP() << "cannot mount FUSE here: " << fuse.why();
+
+  // In a child, which can be killed if it gets stuck. Each bit is a call that did not throw.
+  const int code = testing::in_child(
+      [&] {
+        int passed = 0;
+        const Handle above = testing::open_store(scratch.path());
+        const auto attempt = [&](int bit, auto call) {
+          try {
+            call();
+            passed |= bit;
+          } catch (const Rejected&) {
+          }
+        };
+        attempt(1, [&] { (void)locate(scratch.at("mnt/x")); });
+        attempt(2, [&] { (void)open_directory(above, "mnt"); });
+        attempt(4, [&] { (void)open_file(above, "mnt", true); });
+        attempt(8, [&] { (void)entry_status(above, "mnt"); });
+        return passed;
+      },
+      5'000);
+  EXPECT_EQ(code, 0) << "-1: still waiting on the file system after 5 s";
 }
 
 TEST(Locate, AcceptsATmpfsDirectory) {
