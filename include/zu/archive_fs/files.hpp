@@ -8,13 +8,14 @@
 // breaks a rule throws Rejected before anything is opened.
 //
 // Waiting. A FUSE file system answers through a user-space daemon and a network file
-// system through a server, either of which may never answer. No operation here waits on
+// system through a server, either of which may never answer. No open made here waits on
 // one: each entry is first named without being opened (O_PATH on POSIX), and whether it
 // lies on an accepted file system is decided from the kernel's mount table before the
 // entry is opened or even looked at. Two waits remain outside this namespace's reach: an
 // accepted overlay whose layers include a FUSE or network file system looks names up in
-// those layers, and a parent handle opened by other means than this namespace is trusted
-// to lie on an accepted file system, so looking a name up in it can wait if it does not.
+// those layers, and a handle opened by other means than this namespace is trusted to lie
+// on an accepted file system, so using it (as a parent or otherwise) can wait if it does
+// not.
 // On POSIX systems /proc must be mounted: the mount table and the reopening of files are
 // read through it, and without it locate and open_file throw.
 //

@@ -43,10 +43,10 @@ ZU_CORE_EXPORT void sync(const Handle& handle);
 //
 // WARNING: on POSIX systems a rename moves a name, not an open file, so publish checks
 // the staging entry, renames it by name, and checks the result. Another writer of
-// directory (for a private store, only its owner or root) that swaps a file of its own in
-// under staging_name between the check and the rename makes publish throw, but leaves that
-// file under final_name. Nothing here can tell it from a record; the archive refuses it
-// when it reads it, since its contents carry no valid MAC.
+// directory that swaps a file of its own in under staging_name between the check and the
+// rename makes publish throw, but leaves that file under final_name. Only the store's
+// owner or root can write a private store, and either could place such a file at any
+// time anyway; the archive refuses a record that does not authenticate when it reads it.
 ZU_CORE_EXPORT void publish(const Handle& directory, const Handle& file,
                             const std::string& staging_name, const std::string& final_name);
 
