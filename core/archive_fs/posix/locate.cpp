@@ -1,6 +1,8 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <string_view>
@@ -8,6 +10,8 @@
 #include <vector>
 
 #include "archive_fs/names.hpp"
+#include "archive_fs/posix/checked_open.hpp"
+#include "archive_fs/posix/mounts.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "zu/archive_fs/files.hpp"
@@ -32,11 +36,15 @@ std::string current_directory() {
   }
 }
 
-Handle open_root() {
-  Handle root(posix::retry([] { return ::open("/", posix::kDirectoryOpen); }));
-  require(static_cast<bool>(root));
-  require(posix::query(root.get()).directory);
-  return root;
+// require_same_directory throws unless working, a path-only descriptor of the working
+// directory, is the directory walked to along its path text. The mounts are compared
+// first: only once working is known to lie on walked's accepted file system may it be
+// looked at.
+void require_same_directory(const Handle& working, const Handle& walked) {
+  require(posix::mount_id(working.get()) == posix::mount_id(walked.get()));
+  struct stat seen {};
+  require(::fstat(working.get(), &seen) == 0);
+  require(posix::same_entry(seen, posix::query(walked.get())));
 }
 
 }  // namespace
@@ -47,9 +55,17 @@ Location locate(std::string_view path) {
   widen(path);
   require(path.back() != '/');
   std::string absolute;
+  // A relative path is walked from the root along the working directory's path text. The
+  // directory itself is held first, so that a rename above it between reading the text
+  // and walking it cannot lead the walk elsewhere unnoticed.
+  Handle working;
+  std::size_t working_depth = 0;
   if (path.front() != '/') {
+    working = Handle(posix::retry([] { return ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+    require(static_cast<bool>(working));
     absolute = current_directory();
     if (absolute.back() != '/') absolute.push_back('/');
+    working_depth = static_cast<std::size_t>(std::count(absolute.begin(), absolute.end(), '/')) - 1;
   }
   absolute.append(path);
 
@@ -64,9 +80,11 @@ Location locate(std::string_view path) {
   for (const std::string_view component : components) checked_name(component);
 
   Location location;
-  Handle current = open_root();
-  for (std::size_t i = 0; i + 1 < components.size(); ++i) {
-    Handle next = open_directory(current, std::string(components[i]));
+  Handle current = posix::open_root();
+  for (std::size_t walked = 0;; ++walked) {
+    if (working && walked == working_depth) require_same_directory(working, current);
+    if (walked + 1 == components.size()) break;
+    Handle next = open_directory(current, std::string(components[walked]));
     location.ancestors.push_back(std::move(current));
     current = std::move(next);
   }

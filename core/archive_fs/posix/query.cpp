@@ -14,7 +14,7 @@ namespace {
 // The local disk file systems whose owners and modes mean what they say. Network file
 // systems (whose server may ignore or remap ownership), FUSE (whose daemon answers every
 // lookup), FAT-like systems (which have no owners) and virtual ones such as /proc are
-// all left out.
+// all left out. The mount table check (mounts.cpp) accepts the same file systems by name.
 constexpr std::uint32_t kAccepted[] = {
     0xEF53,      // ext2, ext3, ext4
     0x58465342,  // xfs

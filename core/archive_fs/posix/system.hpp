@@ -13,10 +13,6 @@ namespace zu::archive_fs::posix {
 inline constexpr int kDirectoryOpen = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC |
                                       O_NONBLOCK | O_NOCTTY;
 
-// kFileOpen opens an existing file for reading; O_NONBLOCK keeps a FIFO that was swapped
-// in after the type check from blocking the open (it is refused right after).
-inline constexpr int kFileOpen = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-
 // retry calls call until it returns anything but -1 with errno EINTR and returns that
 // result, so that a signal delivered during a system call never turns into a refusal.
 template <typename Call>

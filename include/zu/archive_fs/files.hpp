@@ -7,6 +7,18 @@
 // and must contain no character below U+0020 and none of " * / : < > ? \ |. A name that
 // breaks a rule throws Rejected before anything is opened.
 //
+// Waiting. A FUSE file system answers through a user-space daemon and a network file
+// system through a server, either of which may never answer. No open made here waits on
+// one: each entry is first named without being opened (O_PATH on POSIX), and whether it
+// lies on an accepted file system is decided from the kernel's mount table before the
+// entry is opened or even looked at. Two waits remain outside this namespace's reach: an
+// accepted overlay whose layers include a FUSE or network file system looks names up in
+// those layers, and a handle opened by other means than this namespace is trusted to lie
+// on an accepted file system, so using it (as a parent or otherwise) can wait if it does
+// not.
+// On POSIX systems /proc must be mounted: the mount table and the reopening of files are
+// read through it, and without it locate and open_file throw.
+//
 // Thread safety: every operation may be called from any thread; none keeps state between
 // calls. Handles passed in are only read through (read_all reads at explicit offsets and
 // leaves the file position alone), except that write_all advances the position of the
@@ -51,6 +63,10 @@ struct Location {
 // system with real ownership (network, FUSE, FAT-like and virtual file systems such as
 // /proc are refused).
 //
+// locate never waits on a FUSE daemon or network server (see "Waiting" above): a
+// directory on such a file system, also one mounted over a component, is refused before
+// it is opened.
+//
 // WARNING: every directory above the target must be readable by the caller, not only
 // searchable, because each one is kept open.
 [[nodiscard]] ZU_CORE_EXPORT Location locate(std::string_view path);
@@ -74,7 +90,10 @@ struct Location {
 // open_file opens the existing regular file name of parent for reading and returns it.
 // With missing_ok, a name that does not exist yields an empty Handle; every other failure
 // throws, also with missing_ok: a symbolic link, a directory, a FIFO, a device or a
-// socket under that name. Opening never blocks, whatever the entry turns out to be.
+// socket under that name. Opening never blocks, whatever the entry turns out to be, and
+// waits on no FUSE daemon or network server (see "Waiting" above): the entry's type is
+// checked before it is opened, and the open reaches exactly the object checked, even when
+// another object is put under the name in between.
 [[nodiscard]] ZU_CORE_EXPORT Handle open_file(const Handle& parent, const std::string& name,
                                               bool missing_ok);
 

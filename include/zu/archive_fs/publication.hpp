@@ -40,6 +40,13 @@ ZU_CORE_EXPORT void sync(const Handle& handle);
 // not denote file.
 //
 // WARNING: the new name is visible at once but durable only after finish_publication.
+//
+// WARNING: on POSIX systems a rename moves a name, not an open file, so publish checks
+// the staging entry, renames it by name, and checks the result. Another writer of
+// directory that swaps a file of its own in under staging_name between the check and the
+// rename makes publish throw, but leaves that file under final_name. Only the store's
+// owner or root can write a private store, and either could place such a file at any
+// time anyway; the archive refuses a record that does not authenticate when it reads it.
 ZU_CORE_EXPORT void publish(const Handle& directory, const Handle& file,
                             const std::string& staging_name, const std::string& final_name);
 

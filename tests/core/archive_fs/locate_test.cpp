@@ -1,8 +1,12 @@
 // locate: what a path resolves to, and every shape of path that is refused.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -129,6 +133,47 @@ TEST(Locate, RefusesVirtualFileSystems) {
   EXPECT_THROW((void)locate("/proc/self/store"), Rejected);
   EXPECT_THROW((void)locate("/proc/store"), Rejected);
   EXPECT_THROW((void)locate("/sys/store"), Rejected);
+}
+
+TEST(Locate, NeverWaitsOnAFuseFileSystemThatDoesNotAnswer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a FUSE file system needs root";
+  Scratch scratch;
+  const std::string mnt = scratch.at("mnt");
+  testing::make_directory(mnt);
+  // Mounted straight through /dev/fuse, which nobody reads: every request waits until the
+  // connection ends, as it does when the device is closed after the mount is detached.
+  const Handle device(::open("/dev/fuse", O_RDWR | O_CLOEXEC));
+  if (!device) GTEST_SKIP() << "/dev/fuse: " << std::strerror(errno);
+  const std::string options =
+      "fd=" + std::to_string(device.get()) + ",rootmode=40000,user_id=0,group_id=0";
+  if (::mount("zu-test", mnt.c_str(), "fuse", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+    GTEST_SKIP() << "cannot mount FUSE here: " << std::strerror(errno);
+  }
+  const struct Unmount {
+    const std::string& at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mnt};
+
+  // In a child, which can be killed if it gets stuck. Each bit is a call that did not throw.
+  const int code = testing::in_child(
+      [&] {
+        int passed = 0;
+        const Handle above = testing::open_store(scratch.path());
+        const auto attempt = [&](int bit, auto call) {
+          try {
+            call();
+            passed |= bit;
+          } catch (const Rejected&) {
+          }
+        };
+        attempt(1, [&] { (void)locate(mnt + "/x"); });
+        attempt(2, [&] { (void)open_directory(above, "mnt"); });
+        attempt(4, [&] { (void)open_file(above, "mnt", true); });
+        attempt(8, [&] { (void)entry_status(above, "mnt"); });
+        return passed;
+      },
+      5'000);
+  EXPECT_EQ(code, 0) << "-1: still waiting on the file system after 5 s";
 }
 
 TEST(Locate, AcceptsATmpfsDirectory) {

@@ -1,0 +1,25 @@
+// Opening a directory or regular file only once its file system is known to be accepted,
+// so that nothing waits on a FUSE daemon or a network server.
+#pragma once
+
+#include <string>
+
+#include "zu/archive_fs/handle.hpp"
+
+namespace zu::archive_fs::posix {
+
+enum class Kind { directory, file };
+
+// open_entry opens the entry name of parent as kind and returns it: a directory for
+// listing and as a parent, a regular file read-only. With missing_ok a name that does
+// not exist yields an empty Handle. It throws Rejected for a bad name, a symbolic link,
+// an entry of another kind, or one on a file system that is not accepted.
+//
+// REQUIRES: parent lies on an accepted file system, as every directory this namespace
+// opens does; looking a name up in it is not checked and would wait if it did not.
+Handle open_entry(const Handle& parent, const std::string& name, Kind kind, bool missing_ok);
+
+// open_root opens the root directory "/" as open_entry opens a directory.
+Handle open_root();
+
+}  // namespace zu::archive_fs::posix
