@@ -36,6 +36,7 @@ std::string NativeArchive::Codec::encode(const State& state, const std::vector<M
   const NativeArchiveLimits& limits = state.limits_;
   require(messages.size() <= limits.max_messages);
   RecordWriter w(limits);
+  w.reserve_up_front();
   w.bytes(kLabel);
   w.bytes(state.owner_scope_);
   w.bytes(state.descriptor_digest_);

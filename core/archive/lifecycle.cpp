@@ -10,6 +10,7 @@
 #include "archive/mac.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive_fs/checked_status.hpp"
 #include "archive_fs/discard.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -93,8 +94,7 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
       state->store_ = create_directory(store.parent, store.name);
       bool key_made = false;
       try {
-        private_directory(state->store_);
-        state->store_status_ = status(state->store_);
+        state->store_status_ = private_directory_status(state->store_);
         independent_key_parent(state->store_, key);
         create_key_file(key.parent, key.name,
                         {state->owner_scope_, state->descriptor_digest_, state->store_status_,
@@ -110,15 +110,13 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
       sync(store.parent);
     } else {
       state->store_ = open_directory(store.parent, store.name);
-      private_directory(state->store_);
-      state->store_status_ = status(state->store_);
+      state->store_status_ = private_directory_status(state->store_);
       independent_key_parent(state->store_, key);
     }
 
     state->key_ = open_file(key.parent, key.name, false);
-    private_file(state->key_, true);
-    state->key_status_ = status(state->key_);
-    state->key_file_ = read_all(state->key_, archive::kKeyFileBytes);
+    state->key_status_ = private_file_status(state->key_, true);
+    state->key_file_ = read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_);
     archive::admit_key_file(state->key_file_,
                             {state->owner_scope_, state->descriptor_digest_,
                              state->store_status_, state->key_status_, state->limits_},

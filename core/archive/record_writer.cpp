@@ -1,5 +1,6 @@
 #include "archive/record_writer.hpp"
 
+#include <algorithm>
 #include <variant>
 
 #include "zu/archive_fs/handle.hpp"
@@ -17,6 +18,11 @@ void put_u64(char* at, std::uint64_t value) noexcept {
 void RecordWriter::claim(std::uint64_t count) const {
   // out_ never exceeds max_record_bytes, so the subtraction cannot wrap.
   archive_fs::require(count <= limits_.max_record_bytes - out_.size());
+}
+
+void RecordWriter::reserve_up_front() {
+  constexpr std::uint64_t kUpFront = std::uint64_t{1} << 20;
+  out_.reserve(static_cast<std::size_t>(std::min(limits_.max_record_bytes, kUpFront)));
 }
 
 void RecordWriter::u64(std::uint64_t value) {

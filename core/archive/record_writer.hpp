@@ -53,6 +53,11 @@ class RecordWriter {
   void optional_json(const std::shared_ptr<const json::Document>& document,
                      bool allow_duplicates);
 
+  // reserve_up_front sets aside room for a whole record of up to a megabyte (less when
+  // max_record_bytes is smaller), so that a record is never copied as it grows. Memory
+  // that is set aside but not written stays untouched.
+  void reserve_up_front();
+
   // data returns the bytes written so far.
   [[nodiscard]] const std::string& data() const noexcept { return out_; }
   // take hands the bytes over; the writer is empty afterwards.

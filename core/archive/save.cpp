@@ -7,6 +7,7 @@
 #include "archive/mac.hpp"
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
+#include "archive_fs/checked_status.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 
@@ -56,8 +57,8 @@ std::variant<std::string, Error> NativeArchive::save(const std::vector<Message>&
     if (const Handle existing = open_file(state.store_, name, true)) {
       // Records are content-addressed: the same bytes under the same key are already
       // saved, and anything else under that name is refused rather than replaced.
-      private_file(existing, true);
-      require(read_all(existing, state.limits_.max_record_bytes) == record);
+      const Status sealed = private_file_status(existing, true);
+      require(read_all_since(existing, state.limits_.max_record_bytes, sealed) == record);
       sync(state.store_);
     } else {
       check_capacity(state.store_, state.limits_.max_records, state.limits_.max_store_bytes,

@@ -4,6 +4,7 @@
 
 #include "archive_fs/capacity_tally.hpp"
 #include "archive_fs/posix/listing.hpp"
+#include "archive_fs/posix/mounts.hpp"
 #include "archive_fs/posix/store_entry.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "zu/archive_fs/files.hpp"
@@ -15,11 +16,12 @@ void check_capacity(const Handle& directory, std::uint64_t max_entries, std::uin
                     std::uint64_t incoming_bytes) {
   CapacityTally tally(max_entries, max_bytes);
   posix::Listing listing(directory);
+  const std::uint64_t mount = posix::mount_id(directory.get());
   for (std::string_view name = listing.next(); !name.empty(); name = listing.next()) {
     if (name == "." || name == "..") continue;
     posix::Info info;
-    const Handle file = posix::open_store_entry(directory, std::string(name), info);
-    tally.add(status(file).size);
+    const Handle file = posix::open_store_entry(directory, mount, std::string(name), info);
+    tally.add(info.status.size);
   }
   tally.admit(incoming_bytes);
 }

@@ -2,6 +2,7 @@
 // so that nothing waits on a FUSE daemon or a network server.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "zu/archive_fs/handle.hpp"
@@ -19,7 +20,18 @@ enum class Kind { directory, file };
 // opens does; looking a name up in it is not checked and would wait if it did not.
 Handle open_entry(const Handle& parent, const std::string& name, Kind kind, bool missing_ok);
 
+// Opened is an open entry and the mount it lies on, which a walk down a path hands on as
+// the next entry's parent mount.
+struct Opened {
+  Handle handle;
+  std::uint64_t mount = 0;
+};
+
+// open_entry_in is open_entry for a caller that knows the mount parent lies on.
+Opened open_entry_in(const Handle& parent, std::uint64_t parent_mount, const std::string& name,
+                     Kind kind, bool missing_ok);
+
 // open_root opens the root directory "/" as open_entry opens a directory.
-Handle open_root();
+Opened open_root();
 
 }  // namespace zu::archive_fs::posix

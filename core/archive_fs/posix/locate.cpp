@@ -80,15 +80,17 @@ Location locate(std::string_view path) {
   for (const std::string_view component : components) checked_name(component);
 
   Location location;
-  Handle current = posix::open_root();
+  posix::Opened current = posix::open_root();
   for (std::size_t walked = 0;; ++walked) {
-    if (working && walked == working_depth) require_same_directory(working, current);
+    if (working && walked == working_depth) require_same_directory(working, current.handle);
     if (walked + 1 == components.size()) break;
-    Handle next = open_directory(current, std::string(components[walked]));
-    location.ancestors.push_back(std::move(current));
+    posix::Opened next = posix::open_entry_in(current.handle, current.mount,
+                                              std::string(components[walked]),
+                                              posix::Kind::directory, false);
+    location.ancestors.push_back(std::move(current.handle));
     current = std::move(next);
   }
-  location.parent = std::move(current);
+  location.parent = std::move(current.handle);
   location.name = std::string(components.back());
   return location;
 }

@@ -2,6 +2,7 @@
 
 #include "archive_fs/posix/checked_open.hpp"
 #include "archive_fs/posix/query.hpp"
+#include "archive_fs/checked_status.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/private.hpp"
 
@@ -19,8 +20,7 @@ Status status(const Handle& handle) { return posix::query(handle.get()).status; 
 
 Status entry_status(const Handle& directory, const std::string& name) {
   const Handle file = open_file(directory, name, false);
-  private_file(file, true);
-  return status(file);
+  return private_file_status(file, true);
 }
 
 }  // namespace zu::archive_fs

@@ -2,23 +2,34 @@
 
 #include <sys/stat.h>
 
+#include "archive_fs/checked_status.hpp"
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 
 namespace zu::archive_fs {
 
-void private_directory(const Handle& directory) {
+Status private_directory_status(const Handle& directory) {
   const posix::Info info = posix::query(directory.get());
   require(info.directory);
   posix::check_private(directory.get(), info, posix::kDirectoryMode);
+  return info.status;
 }
 
-void private_file(const Handle& file, bool read_only) {
+Status private_file_status(const Handle& file, bool read_only) {
   const posix::Info info = posix::query(file.get());
   require(!info.directory);
   require(info.links == 1);
   posix::check_private(file.get(), info, read_only ? posix::kSealedMode : posix::kWritableMode);
+  return info.status;
+}
+
+void private_directory(const Handle& directory) {
+  static_cast<void>(private_directory_status(directory));
+}
+
+void private_file(const Handle& file, bool read_only) {
+  static_cast<void>(private_file_status(file, read_only));
 }
 
 void seal_file(const Handle& file) {

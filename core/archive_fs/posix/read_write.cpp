@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "archive_fs/checked_status.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "zu/archive_fs/files.hpp"
@@ -22,7 +23,12 @@ constexpr std::size_t kChunk = std::size_t{1} << 30;
 std::string read_all(const Handle& handle, std::uint64_t max_size) {
   const posix::Info before = posix::query(handle.get());
   require(!before.directory);
-  const auto size = static_cast<std::uint64_t>(before.status.size);
+  return read_all_since(handle, max_size, before.status);
+}
+
+std::string read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before) {
+  require(before.size >= 0);
+  const auto size = static_cast<std::uint64_t>(before.size);
   require(size <= max_size);
   std::string bytes;
   require(size <= bytes.max_size());
@@ -41,7 +47,7 @@ std::string read_all(const Handle& handle, std::uint64_t max_size) {
   }
 
   const posix::Info after = posix::query(handle.get());
-  require(unchanged(before.status, after.status));
+  require(!after.directory && unchanged(before, after.status));
   return bytes;
 }
 

@@ -14,7 +14,7 @@ Handle reopen_file(NativeHandle descriptor) {
   require(descriptor >= 0 && ::fstat(descriptor, &before) == 0 && S_ISREG(before.st_mode));
   const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
   Handle fresh(retry(
-      [&] { return ::open(link.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
+      [&] { return ::open(link.c_str(), kFileReopen); }));
   require(static_cast<bool>(fresh));
   struct stat after {};
   require(::fstat(fresh.get(), &after) == 0);

@@ -10,6 +10,7 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
   ${CMAKE_CURRENT_LIST_DIR}/discard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/identity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/listing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mounts.cpp

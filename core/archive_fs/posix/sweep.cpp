@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive_fs/posix/listing.hpp"
+#include "archive_fs/posix/mounts.hpp"
 #include "archive_fs/posix/store_entry.hpp"
 
 namespace zu::archive_fs {
@@ -22,11 +23,12 @@ std::uint64_t remove_entries(const Handle& directory, bool (*wanted)(std::string
       if (wanted(name)) names.emplace_back(name);
     }
   }
+  const std::uint64_t mount = posix::mount_id(directory.get());
   std::uint64_t removed = 0;
   for (const std::string& name : names) {
     try {
       posix::Info info;
-      const Handle file = posix::open_store_entry(directory, name, info);
+      const Handle file = posix::open_store_entry(directory, mount, name, info);
       // POSIX removes names, not open files: the name must still denote the file checked.
       struct stat entry {};
       if (::fstatat(directory.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -11,11 +11,12 @@
 // system through a server, either of which may never answer. No open made here waits on
 // one: each entry is first named without being opened (O_PATH on POSIX), and whether it
 // lies on an accepted file system is decided from the kernel's mount table before the
-// entry is opened or even looked at. Two waits remain outside this namespace's reach: an
-// accepted overlay whose layers include a FUSE or network file system looks names up in
-// those layers, and a handle opened by other means than this namespace is trusted to lie
+// entry is opened or even looked at. Three waits remain outside this namespace's reach:
+// an accepted overlay whose layers include a FUSE or network file system looks names up
+// in those layers; a handle opened by other means than this namespace is trusted to lie
 // on an accepted file system, so using it (as a parent or otherwise) can wait if it does
-// not.
+// not; and the root directory is opened as it is and judged afterwards, since only
+// whoever sets up the process's root can mount over it.
 // On POSIX systems /proc must be mounted: the mount table and the reopening of files are
 // read through it, and without it locate and open_file throw.
 //

@@ -1,0 +1,27 @@
+// Checks and status queries folded together, for callers that check an object and then
+// need its status: one query of the object serves both, where separate calls would each
+// query it again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zu/archive_fs/handle.hpp"
+#include "zu/archive_fs/status.hpp"
+
+namespace zu::archive_fs {
+
+// private_directory_status does what private_directory does and returns status(directory)
+// as the same query saw it.
+Status private_directory_status(const Handle& directory);
+
+// private_file_status does what private_file does and returns status(file) as the same
+// query saw it.
+Status private_file_status(const Handle& file, bool read_only);
+
+// read_all_since does what read_all does for a regular file whose status the caller has
+// just taken (`before`, from private_file_status of the same handle): that status stands
+// for read_all's first query.
+std::string read_all_since(const Handle& file, std::uint64_t max_size, const Status& before);
+
+}  // namespace zu::archive_fs
