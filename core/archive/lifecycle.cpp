@@ -103,7 +103,7 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
       } catch (...) {
         // Before the key file exists, an empty store directory is all this call made;
         // removing it lets the same call be retried. Once the key file exists, both stay.
-        if (!key_made) discard_directory(store.parent, state->store_, store.name);
+        if (!key_made) discard_directory(store.parent, std::move(state->store_), store.name);
         throw;
       }
       sync(key.parent);

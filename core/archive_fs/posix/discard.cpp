@@ -6,8 +6,7 @@
 
 namespace zu::archive_fs {
 
-void discard_directory(const Handle& parent, const Handle& directory,
-                       const std::string& name) noexcept {
+void discard_directory(const Handle& parent, Handle directory, const std::string& name) noexcept {
   struct stat own {};
   struct stat entry {};
   if (::fstat(directory.get(), &own) != 0 || !S_ISDIR(own.st_mode)) return;

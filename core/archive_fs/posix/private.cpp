@@ -24,14 +24,6 @@ Status private_file_status(const Handle& file, bool read_only) {
   return info.status;
 }
 
-void private_directory(const Handle& directory) {
-  static_cast<void>(private_directory_status(directory));
-}
-
-void private_file(const Handle& file, bool read_only) {
-  static_cast<void>(private_file_status(file, read_only));
-}
-
 void seal_file(const Handle& file) {
   // The type is checked first so that a directory handed in by mistake is not chmod'ed.
   require(!posix::query(file.get()).directory);

@@ -9,6 +9,7 @@
 #include "archive_fs/checked_status.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/read_buffer.hpp"
 #include "zu/archive_fs/files.hpp"
 
 namespace zu::archive_fs {
@@ -27,12 +28,7 @@ std::string read_all(const Handle& handle, std::uint64_t max_size) {
 }
 
 std::string read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before) {
-  require(before.size >= 0);
-  const auto size = static_cast<std::uint64_t>(before.size);
-  require(size <= max_size);
-  std::string bytes;
-  require(size <= bytes.max_size());
-  bytes.resize(static_cast<std::size_t>(size));
+  std::string bytes = read_buffer(before, max_size);
 
   // pread leaves the descriptor's position alone, so a caller's handle is not moved.
   std::size_t done = 0;

@@ -1,0 +1,21 @@
+#include "archive_fs/read_buffer.hpp"
+
+#include <cstddef>
+
+#include "zu/archive_fs/handle.hpp"
+
+namespace zu::archive_fs {
+
+std::string read_buffer(const Status& before, std::uint64_t max_size) {
+  require(before.size >= 0);
+  const auto size = static_cast<std::uint64_t>(before.size);
+  // The caller's bound comes first: a size taken from the file never decides alone how
+  // much is allocated.
+  require(size <= max_size);
+  std::string bytes;
+  require(size <= bytes.max_size());
+  bytes.resize(static_cast<std::size_t>(size));
+  return bytes;
+}
+
+}  // namespace zu::archive_fs
