@@ -9,21 +9,26 @@
 //
 // Waiting. A FUSE file system answers through a user-space daemon and a network file
 // system through a server, either of which may never answer. No open made here waits on
-// one: each entry is first named without being opened (O_PATH on POSIX), and whether it
-// lies on an accepted file system is decided from the kernel's mount table before the
-// entry is opened or even looked at. Three waits remain outside this namespace's reach:
-// an accepted overlay whose layers include a FUSE or network file system looks names up
-// in those layers; a handle opened by other means than this namespace is trusted to lie
-// on an accepted file system, so using it (as a parent or otherwise) can wait if it does
-// not; and the root directory is opened as it is and judged afterwards, since only
-// whoever sets up the process's root can mount over it.
+// one. On POSIX systems each entry is first named without being opened (O_PATH), and
+// whether it lies on an accepted file system is decided from the kernel's mount table
+// before the entry is opened or even looked at. On Windows the drive letter must stand
+// for a local disk volume, checked before the volume's root is opened, and no open
+// crosses a reparse point (a mount point is one), so none leaves that volume. Three
+// waits remain outside this namespace's reach: an accepted overlay whose layers include
+// a FUSE or network file system looks names up in those layers; a handle opened by
+// other means than this namespace is trusted to lie on an accepted file system, so using
+// it (as a parent or otherwise) can wait if it does not; and the root directory is
+// opened as it is and judged afterwards, since only whoever sets up the process's root
+// can mount over it.
 // On POSIX systems /proc must be mounted: the mount table and the reopening of files are
 // read through it, and without it locate and open_file throw.
 //
 // Thread safety: every operation may be called from any thread; none keeps state between
-// calls. Handles passed in are only read through (read_all reads at explicit offsets and
-// leaves the file position alone), except that write_all advances the position of the
-// file it writes.
+// calls. Handles passed in are only read through, except that write_all advances the
+// position of the file it writes, and on Windows read_all moves the position too (it
+// reads from the start through the position; on POSIX systems it reads at explicit
+// offsets and leaves the position alone), so two calls on one handle are the caller's to
+// serialise there.
 #pragma once
 
 #include <cstdint>
@@ -59,17 +64,20 @@ struct Location {
 // A relative path is resolved against the current working directory, read once. The
 // path must name something below the root: a trailing separator, the root alone, an
 // empty path, an empty component (a doubled separator) or any component that breaks the
-// name rules above throws. So does a symbolic link at any directory component, a
-// directory that cannot be opened, and a directory on anything but a local disk file
-// system with real ownership (network, FUSE, FAT-like and virtual file systems such as
-// /proc are refused).
+// name rules above throws. So does a symbolic link at any directory component (on
+// Windows any reparse point: junction, symbolic link, mount point), a directory that
+// cannot be opened, and a directory on anything but a local disk file system with real
+// ownership (network, FUSE, FAT-like and virtual file systems such as /proc are refused;
+// on Windows only fixed NTFS volumes that keep access lists are accepted, and a drive
+// letter substituted for a folder is refused).
 //
 // locate never waits on a FUSE daemon or network server (see "Waiting" above): a
 // directory on such a file system, also one mounted over a component, is refused before
 // it is opened.
 //
 // WARNING: every directory above the target must be readable by the caller, not only
-// searchable, because each one is kept open.
+// searchable, because each one is kept open (on Windows: traversable, with its
+// attributes and security readable).
 [[nodiscard]] ZU_CORE_EXPORT Location locate(std::string_view path);
 
 // open_directory opens the existing sub-directory name of parent and returns it. It
@@ -92,9 +100,15 @@ struct Location {
 // With missing_ok, a name that does not exist yields an empty Handle; every other failure
 // throws, also with missing_ok: a symbolic link, a directory, a FIFO, a device or a
 // socket under that name. Opening never blocks, whatever the entry turns out to be, and
-// waits on no FUSE daemon or network server (see "Waiting" above): the entry's type is
-// checked before it is opened, and the open reaches exactly the object checked, even when
-// another object is put under the name in between.
+// waits on no FUSE daemon or network server (see "Waiting" above). On POSIX systems the
+// entry's type is checked before it is opened, and the open reaches exactly the object
+// checked, even when another object is put under the name in between; on Windows the
+// open itself refuses a directory and opens a reparse point as itself, which is then
+// refused.
+//
+// WARNING: on Windows an open waits while another process that holds an opportunistic
+// lock on the file gives it up; on a private file only the owner's own processes can
+// hold one.
 [[nodiscard]] ZU_CORE_EXPORT Handle open_file(const Handle& parent, const std::string& name,
                                               bool missing_ok);
 
@@ -105,7 +119,9 @@ struct Location {
 [[nodiscard]] ZU_CORE_EXPORT Handle create_file(const Handle& parent, const std::string& name);
 
 // status returns the Status of an open regular file or directory. It throws for any
-// other kind of object, for a file that has been deleted, and for a refused file system.
+// other kind of object, for a file that has been deleted (on Windows also one marked for
+// deletion), and, on POSIX systems, for a refused file system (on Windows locate judges
+// the volume once, and no open made here leaves it).
 [[nodiscard]] ZU_CORE_EXPORT Status status(const Handle& handle);
 
 // entry_status opens the regular file name of directory, checks that it has exactly one

@@ -6,7 +6,10 @@
 // owner must be the effective user, the whole mode (all twelve bits, so a setuid, setgid
 // or sticky bit is refused too) must be exactly 0700 for a directory, 0600 for a file
 // being written and 0400 for a sealed file, and the object may carry no access control
-// list (neither an access list nor, on a directory, a default list).
+// list (neither an access list nor, on a directory, a default list). On Windows the owner
+// must be the current user and the access list protected from inheritance, with exactly
+// one entry, without flags, granting the current user exactly FILE_ALL_ACCESS (a
+// directory, a file being written) or FILE_GENERIC_READ (a sealed file).
 //
 // A file the archive writes goes through two states: writable, from create_file, while
 // it is filled, then sealed, by seal_file. Every later open checks the sealed shape.

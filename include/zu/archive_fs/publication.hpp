@@ -35,9 +35,10 @@ ZU_CORE_EXPORT void sync(const Handle& handle);
 
 // publish gives the open file the name final_name in directory, in one atomic step and
 // never replacing an entry: it throws when final_name exists, and then leaves the file
-// under its staging name. staging_name must be the name under which file currently sits
-// in directory; publish throws when it is not, or when after the rename final_name does
-// not denote file.
+// under its staging name. On POSIX systems staging_name must be the name under which file
+// currently sits in directory; publish throws when it is not, or when after the rename
+// final_name does not denote file. On Windows the rename moves the open file itself, so
+// staging_name is not consulted and final_name denotes file by construction.
 //
 // WARNING: the new name is visible at once but durable only after finish_publication.
 //
@@ -53,8 +54,10 @@ ZU_CORE_EXPORT void publish(const Handle& directory, const Handle& file,
 // finish_publication makes a publication durable: sync(file), then sync(directory).
 ZU_CORE_EXPORT void finish_publication(const Handle& directory, const Handle& file);
 
-// remove_staging removes the entry staging_name from directory at once when it still
-// denotes the open file, and does nothing otherwise. It never throws; the caller is
+// remove_staging removes the open file's staging entry. On POSIX systems it removes the
+// entry staging_name from directory at once when it still denotes the open file, and
+// does nothing otherwise; on Windows it marks the open file itself for deletion, and its
+// entry disappears when the file's last handle closes. It never throws; the caller is
 // already handling a failure and has nothing better to do with a second one.
 ZU_CORE_EXPORT void remove_staging(const Handle& directory, const Handle& file,
                                    const std::string& staging_name) noexcept;
@@ -66,8 +69,8 @@ ZU_CORE_EXPORT void remove_staging(const Handle& directory, const Handle& file,
 // link, a FIFO, a device, a hard-linked or foreign file, or a name the archive would
 // never make throws just like a full store; the caller cannot tell these apart.
 //
-// The directory is listed through a fresh descriptor of its own; the listing position
-// of directory is left alone.
+// The directory is listed through a fresh handle of its own; the listing position of
+// directory is left alone.
 //
 // WARNING: the cost grows with the number of entries: each is opened and checked.
 // REQUIRES: max_entries is at least 1 (0 throws: no store can hold fewer than 0).

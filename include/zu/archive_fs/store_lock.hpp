@@ -20,7 +20,9 @@ namespace zu::archive_fs {
 // crash, children forked while the lock was held keep it until they end or exec.
 //
 // On POSIX systems each StoreLock locks an open file description of its own, opened
-// afresh through /proc/self/fd; /proc must be mounted, or the constructor throws.
+// afresh through /proc/self/fd; /proc must be mounted, or the constructor throws. On
+// Windows each locks the byte just past the key file's contents through a handle of its
+// own, made by reopening lock_file.
 //
 // WARNING: a thread that takes a second StoreLock on the same key file while it holds one
 // waits forever. Callers that share one key file between threads serialise those threads
