@@ -1,7 +1,5 @@
 #include "archive_fs/windows/ownership.hpp"
 
-#include <aclapi.h>
-
 #include "archive_fs/windows/private_shape.hpp"
 #include "archive_fs/windows/security.hpp"
 

@@ -1,7 +1,5 @@
 #include "zu/archive_fs/private.hpp"
 
-#include <aclapi.h>
-
 #include "archive_fs/checked_status.hpp"
 #include "archive_fs/windows/ownership.hpp"
 #include "archive_fs/windows/query.hpp"

@@ -10,6 +10,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
 #include <winternl.h>
 
 #include <cstdint>
