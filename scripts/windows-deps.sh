@@ -101,15 +101,18 @@ finish() {
   mv "$1.new" "$1"
 }
 
+# cmake_build SOURCE DIR OPTIONS...: the CMake project's install for prefix DIR, staged into
+# DIR.new (the pkg-config files it writes name DIR itself).
 cmake_build() {
   local src=$1 dest=$2
   shift 2
-  rm -rf "$dest.new" "$work/build"
+  rm -rf "$dest.new" "$work/build" "$work/stage"
   cmake -S "$src" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$dest.new" "$@" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$dest" "$@" >/dev/null
   cmake --build "$work/build" -j "$jobs" >/dev/null
-  cmake --install "$work/build" >/dev/null
-  rm -rf "$work/build"
+  DESTDIR="$work/stage" cmake --install "$work/build" >/dev/null
+  mv "$work/stage$dest" "$dest.new"
+  rm -rf "$work/build" "$work/stage"
 }
 
 # libcrypto is built static and linked into zu_core.dll: the DLL then carries the few
