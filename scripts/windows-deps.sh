@@ -9,8 +9,8 @@
 #   $ZU_MINGW_CACHE/<name>-<version>/           one install prefix per package
 #   $ZU_MINGW_CACHE/<name>-<version>/.zu-built  the toolchain it was built with
 #   $ZU_MINGW_CACHE/prefixes.cmake              the current prefixes, read by the toolchain file
-#   $ZU_MINGW_CACHE/versions                    the source versions apt offered, reused until
-#                                               apt's source lists change
+#   $ZU_MINGW_CACHE/versions                    the source package versions apt offered,
+#                                               reused until apt's source lists change
 # ZU_MINGW_CACHE defaults to /var/cache/zu-mingw. With --check it only says, by its exit
 # status, whether everything is built. Called by `scripts/deps.sh --windows`, which first
 # installs the cross compilers and the deb-src entries this needs.
@@ -35,7 +35,7 @@ source_version() {
 
 # Resolving through apt costs seconds, so the answer is kept until apt's lists change.
 resolve_versions() {
-  local memo=$cache/versions codename yyjson openssl gtest
+  local memo=$cache/versions codename yyjson openssl
   if [ -f "$memo" ] && [ -z "$(find /var/lib/apt/lists -maxdepth 1 -name '*_source_Sources*' -newer "$memo" | head -n 1)" ]; then
     cat "$memo"
     return
@@ -48,8 +48,7 @@ resolve_versions() {
          "run scripts/deps.sh --windows, which adds the deb-src entries" >&2
     return 1
   fi
-  gtest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || true)
-  printf 'yyjson %s\nopenssl %s\ngoogletest %s\n' "$yyjson" "$openssl" "$gtest" |
+  printf 'yyjson %s\nopenssl %s\n' "$yyjson" "$openssl" |
     { if [ -w "$cache" ]; then tee "$memo"; else cat; fi; }
 }
 
@@ -60,7 +59,7 @@ versions=$(resolve_versions)
 version_of() { awk -v n="$1" '$1 == n { print $2 }' <<<"$versions"; }
 yyjson_dir=$cache/yyjson-$(version_of yyjson)
 openssl_dir=$cache/openssl-$(version_of openssl)
-gtest_dir=$cache/googletest-$(version_of googletest)
+gtest_dir=$cache/googletest-$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || true)
 
 prefixes_text="# Written by scripts/windows-deps.sh: the Windows builds of the outside libraries.
 set(ZU_MINGW_PREFIXES \"$yyjson_dir\" \"$openssl_dir\" \"$gtest_dir\")"
@@ -141,7 +140,7 @@ if ! built "$openssl_dir"; then
 fi
 
 if ! built "$gtest_dir"; then
-  echo "windows-deps.sh: building GoogleTest $(version_of googletest) for Windows"
+  echo "windows-deps.sh: building GoogleTest ${gtest_dir##*/googletest-} for Windows"
   # GoogleTest's own Windows threading, not winpthreads: that is what it is made for there.
   cmake_build /usr/src/googletest "$gtest_dir" -Dgtest_disable_pthreads=ON
   finish "$gtest_dir"
