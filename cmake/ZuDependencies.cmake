@@ -3,6 +3,13 @@
 
 find_package(PkgConfig REQUIRED)
 
+# A Windows build takes every outside library from the cache of scripts/windows-deps.sh,
+# which the toolchain file reads.
+if(WIN32 AND NOT ZU_MINGW_PREFIXES)
+  message(FATAL_ERROR "The Windows builds of yyjson, libcrypto and GoogleTest are missing "
+    "from ${ZU_MINGW_CACHE}: run scripts/deps.sh --windows.")
+endif()
+
 # Debian's yyjson package ships a CMake config without a version file, so the version is
 # read from pkg-config and confirmed against the header.
 pkg_check_modules(YYJSON REQUIRED IMPORTED_TARGET yyjson)
@@ -27,6 +34,11 @@ if(NOT ZU_YYJSON_HEADER_IS_0_12)
     "Run scripts/deps.sh to install libyyjson-dev 0.12.")
 endif()
 
+# The Windows build links the static libcrypto that scripts/windows-deps.sh makes, so that
+# zu_core.dll carries it (that script says why).
+if(WIN32)
+  set(OPENSSL_USE_STATIC_LIBS TRUE)
+endif()
 find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
 find_package(Threads REQUIRED)
 

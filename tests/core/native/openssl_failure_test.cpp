@@ -2,10 +2,17 @@
 // output untouched. This program defines the EVP functions the writer calls, so the
 // writer's objects (linked in statically) bind to them; each forwards to libcrypto's own
 // unless the test asks it to fail.
+//
+// On Linux the program's definitions come before the shared libcrypto's and dlsym finds
+// the next ones. Windows has no such interposition and links libcrypto statically, so
+// there the program is linked with ld's --wrap for these functions (see CMakeLists.txt):
+// the writer's calls reach the __wrap_ definitions and __real_ names libcrypto's own.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <openssl/evp.h>
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
 
 #include <string>
 
@@ -17,37 +24,52 @@ namespace {
 enum class Failing { nothing, context_new, init, update, final_call, short_final };
 Failing g_failing = Failing::nothing;
 
+}  // namespace
+
+#if defined(_WIN32)
+#define ZU_HOOK(name) __wrap_##name
+#define ZU_NEXT(type, name) &__real_##name
+extern "C" {
+EVP_MD_CTX* __real_EVP_MD_CTX_new(void);
+int __real_EVP_DigestInit_ex(EVP_MD_CTX* context, const EVP_MD* type, ENGINE* engine);
+int __real_EVP_DigestUpdate(EVP_MD_CTX* context, const void* data, size_t size);
+int __real_EVP_DigestFinal_ex(EVP_MD_CTX* context, unsigned char* md, unsigned int* size);
+}
+#else
+#define ZU_HOOK(name) name
+#define ZU_NEXT(type, name) real<type>(#name)
+namespace {
 template <class Function>
 Function real(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
-
 }  // namespace
+#endif
 
 extern "C" {
 
-EVP_MD_CTX* EVP_MD_CTX_new(void) {
+EVP_MD_CTX* ZU_HOOK(EVP_MD_CTX_new)(void) {
   if (g_failing == Failing::context_new) return nullptr;
-  static auto next = real<EVP_MD_CTX* (*)()>("EVP_MD_CTX_new");
+  static auto next = ZU_NEXT(EVP_MD_CTX* (*)(), EVP_MD_CTX_new);
   return next();
 }
 
-int EVP_DigestInit_ex(EVP_MD_CTX* context, const EVP_MD* type, ENGINE* engine) {
+int ZU_HOOK(EVP_DigestInit_ex)(EVP_MD_CTX* context, const EVP_MD* type, ENGINE* engine) {
   if (g_failing == Failing::init) return 0;
-  static auto next = real<int (*)(EVP_MD_CTX*, const EVP_MD*, ENGINE*)>("EVP_DigestInit_ex");
+  static auto next = ZU_NEXT(int (*)(EVP_MD_CTX*, const EVP_MD*, ENGINE*), EVP_DigestInit_ex);
   return next(context, type, engine);
 }
 
-int EVP_DigestUpdate(EVP_MD_CTX* context, const void* data, size_t size) {
+int ZU_HOOK(EVP_DigestUpdate)(EVP_MD_CTX* context, const void* data, size_t size) {
   if (g_failing == Failing::update) return 0;
-  static auto next = real<int (*)(EVP_MD_CTX*, const void*, size_t)>("EVP_DigestUpdate");
+  static auto next = ZU_NEXT(int (*)(EVP_MD_CTX*, const void*, size_t), EVP_DigestUpdate);
   return next(context, data, size);
 }
 
-int EVP_DigestFinal_ex(EVP_MD_CTX* context, unsigned char* md, unsigned int* size) {
+int ZU_HOOK(EVP_DigestFinal_ex)(EVP_MD_CTX* context, unsigned char* md, unsigned int* size) {
   if (g_failing == Failing::final_call) return 0;
   static auto next =
-      real<int (*)(EVP_MD_CTX*, unsigned char*, unsigned int*)>("EVP_DigestFinal_ex");
+      ZU_NEXT(int (*)(EVP_MD_CTX*, unsigned char*, unsigned int*), EVP_DigestFinal_ex);
   const int result = next(context, md, size);
   if (g_failing == Failing::short_final) *size = 20;
   return result;
