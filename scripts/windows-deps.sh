@@ -114,6 +114,10 @@ cmake_build() {
   rm -rf "$work/build" "$work/stage"
 }
 
+# Every source package is fetched before anything is built, so that one the mirror does
+# not serve ends the run in seconds, not after the long libcrypto build.
+built "$yyjson_dir" || fetch yyjson unstable
+
 # libcrypto is built static and linked into zu_core.dll: the DLL then carries the few
 # digest and MAC routines it uses, with OpenSSL's symbols hidden inside it, so a host ships
 # no libcrypto DLL beside ours and one of another version in its own process cannot clash.
@@ -148,7 +152,6 @@ fi
 
 if ! built "$yyjson_dir"; then
   echo "windows-deps.sh: building yyjson $(version_of yyjson) for Windows"
-  fetch yyjson unstable
   cmake_build "$work/yyjson" "$yyjson_dir" -DBUILD_SHARED_LIBS=ON -DYYJSON_BUILD_TESTS=OFF
   finish "$yyjson_dir"
 fi
