@@ -4,6 +4,7 @@
 
 #include "allocator.hpp"
 #include "node.hpp"
+#include "node_layout.hpp"
 #include "zu/json/document.hpp"
 
 namespace zu::json {
@@ -39,10 +40,12 @@ Value Document::root() const noexcept {
 std::uint64_t Document::retained_bytes() const noexcept {
   const yyjson_doc* doc = detail::Access::doc(*this);
   if (doc == nullptr) return 0;
-  if (!detail::made_by_document_allocator(doc->alc)) return kUnknown;
-  // The document record starts the value block, so its header gives that block's size.
-  const std::uint64_t values = detail::recorded_size(doc);
-  const std::uint64_t strings = doc->str_pool == nullptr ? 0 : detail::recorded_size(doc->str_pool);
+  if (!detail::made_by_document_allocator(detail::document_allocator_of(doc))) return kUnknown;
+  // Every block of the document came through the allocator's hooks, so each one's header
+  // gives its size.
+  const std::uint64_t values = detail::recorded_size(detail::document_value_block(doc));
+  const void* pool = detail::document_string_pool(doc);
+  const std::uint64_t strings = pool == nullptr ? 0 : detail::recorded_size(pool);
   constexpr std::uint64_t kLargest = kUnknown - 8;
   if (values > kLargest || strings > kLargest - values) return kUnknown;
   return values + 8 + strings;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "member_names.hpp"
-#include "node.hpp"
+#include "node_layout.hpp"
 
 namespace zu::json::detail {
 namespace {
@@ -21,10 +21,6 @@ struct Frame {
   std::uint64_t index;  // its position in the parent array, when key is null
   bool expanded;      // its members were checked and its children pushed
 };
-
-std::string_view key_text(yyjson_val* key) noexcept {
-  return {unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)};
-}
 
 void append_escaped(std::string& pointer, std::string_view name) {
   pointer.push_back('/');
@@ -57,12 +53,12 @@ std::string pointer_to(const std::vector<Frame>& stack, std::size_t top, yyjson_
   for (std::size_t i = chain.size() - 1; i-- > 0;) {
     const Frame& frame = *chain[i];
     if (frame.key != nullptr) {
-      append_escaped(pointer, key_text(frame.key));
+      append_escaped(pointer, node_text(frame.key));
     } else {
       append_index(pointer, frame.index);
     }
   }
-  append_escaped(pointer, key_text(key));
+  append_escaped(pointer, node_text(key));
   return pointer;
 }
 
@@ -82,10 +78,10 @@ std::optional<std::string> find_duplicate_member(yyjson_val* root) {
     }
     stack[top].expanded = true;
     yyjson_val* container = stack[top].node;
-    const std::size_t count = unsafe_yyjson_get_len(container);
-    if (unsafe_yyjson_is_arr(container)) {
+    const std::size_t count = node_length(container);
+    if (yyjson_is_arr(container)) {
       if (!has_nested_members(container)) continue;  // empty containers repeat nothing
-      yyjson_val* element = unsafe_yyjson_get_first(container);
+      yyjson_val* element = first_child(container);
       for (std::size_t i = 0; i < count; ++i, element = next_sibling(element)) {
         if (is_container(element)) stack.push_back({element, nullptr, i, false});
       }
@@ -95,9 +91,10 @@ std::optional<std::string> find_duplicate_member(yyjson_val* root) {
       return pointer_to(stack, top, repeated);
     }
     if (!has_nested_members(container)) continue;  // empty containers repeat nothing
-    yyjson_val* key = unsafe_yyjson_get_first(container);
-    for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
-      if (is_container(key + 1)) stack.push_back({key + 1, key, 0, false});
+    yyjson_val* key = first_child(container);
+    for (std::size_t i = 0; i < count; ++i, key = next_key(key)) {
+      yyjson_val* value = member_value(key);
+      if (is_container(value)) stack.push_back({value, key, 0, false});
     }
   }
   return std::nullopt;

@@ -4,21 +4,17 @@
 #include <cstdint>
 #include <cstring>
 
-#include "node.hpp"
+#include "node_layout.hpp"
 
 namespace zu::json::detail {
 namespace {
-
-std::string_view key_text(yyjson_val* key) noexcept {
-  return {unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)};
-}
 
 yyjson_val* first_repeat_small(yyjson_val* first, std::size_t count) noexcept {
   yyjson_val* earlier[kSmallObject];
   std::uint64_t seen = 0;
   yyjson_val* key = first;
-  for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
-    const std::uint64_t bit = std::uint64_t{1} << (unsafe_yyjson_get_len(key) & 63);
+  for (std::size_t i = 0; i < count; ++i, key = next_key(key)) {
+    const std::uint64_t bit = std::uint64_t{1} << (node_length(key) & 63);
     if ((seen & bit) != 0) {
       for (std::size_t j = 0; j < i; ++j) {
         if (same_name(earlier[j], key)) return key;
@@ -33,17 +29,17 @@ yyjson_val* first_repeat_small(yyjson_val* first, std::size_t count) noexcept {
 }  // namespace
 
 yyjson_val* first_repeated_name(yyjson_val* object, std::vector<NamedMember>& scratch) {
-  const std::size_t count = unsafe_yyjson_get_len(object);
+  const std::size_t count = yyjson_obj_size(object);
   if (count < 2) return nullptr;
-  yyjson_val* key = unsafe_yyjson_get_first(object);
+  yyjson_val* key = first_child(object);
   if (count <= kSmallObject) return first_repeat_small(key, count);
 
   // Larger objects sort their names: unlike a hash set with a fixed hash, sorting cannot
   // be driven quadratic by names chosen to collide.
   scratch.clear();
   scratch.reserve(count);
-  for (std::size_t i = 0; i < count; ++i, key = next_sibling(key + 1)) {
-    scratch.push_back({key_text(key), i, key});
+  for (std::size_t i = 0; i < count; ++i, key = next_key(key)) {
+    scratch.push_back({node_text(key), i, key});
   }
   std::sort(scratch.begin(), scratch.end(), [](const NamedMember& a, const NamedMember& b) {
     if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();

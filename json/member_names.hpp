@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "node_layout.hpp"
+
 namespace zu::json::detail {
 
 // Objects up to this many members are checked against a 64-bit filter of name lengths,
@@ -19,12 +21,12 @@ constexpr std::size_t kSmallObject = 16;
 // same_name returns true when two key nodes hold the same name: the same length and
 // bytes.
 inline bool same_name(yyjson_val* a, yyjson_val* b) noexcept {
-  const std::size_t n = unsafe_yyjson_get_len(a);
-  if (n != unsafe_yyjson_get_len(b)) return false;
+  const std::size_t n = node_length(a);
+  if (n != node_length(b)) return false;
   // Schema-like names of one length often share a prefix and differ a few bytes in
   // ("minimum", "maximum"); a short loop settles those without a library call.
-  const char* x = unsafe_yyjson_get_str(a);
-  const char* y = unsafe_yyjson_get_str(b);
+  const char* x = node_text(a).data();
+  const char* y = node_text(b).data();
   const std::size_t head = n < 16 ? n : 16;
   for (std::size_t i = 0; i < head; ++i) {
     if (x[i] != y[i]) return false;
@@ -44,14 +46,5 @@ struct NamedMember {
 // lengths and bytes are. Linear for small objects; O(n log n) for large ones, whatever
 // the names, so no choice of names makes it quadratic.
 yyjson_val* first_repeated_name(yyjson_val* object, std::vector<NamedMember>& scratch);
-
-// has_nested_members returns true when some member value or element of `container` has
-// members or elements of its own, read from the span the reader records for the subtree.
-// When it is false every child is one node: a scalar or an empty container.
-inline bool has_nested_members(yyjson_val* container) noexcept {
-  const std::size_t slots_per_child = unsafe_yyjson_is_obj(container) ? 2 : 1;
-  const std::size_t flat = (slots_per_child * unsafe_yyjson_get_len(container) + 1) * sizeof(yyjson_val);
-  return container->uni.ofs != flat;
-}
 
 }  // namespace zu::json::detail

@@ -47,13 +47,4 @@ struct Access {
   }
 };
 
-// The node after `node` and its whole subtree.
-inline yyjson_val* next_sibling(yyjson_val* node) noexcept {
-  return unsafe_yyjson_get_next(node);
-}
-
-inline bool is_container(yyjson_val* node) noexcept {
-  return unsafe_yyjson_is_ctn(node);
-}
-
 }  // namespace zu::json::detail

@@ -67,7 +67,7 @@ std::size_t render_scalar(yyjson_val* node, char* buffer) noexcept {
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL:
       // The whole-document writer refuses non-finite reals; the number writer alone
       // would spell them out. Parsed documents never hold them.
-      if (!std::isfinite(node->uni.f64)) return 0;
+      if (!std::isfinite(yyjson_get_real(node))) return 0;
       [[fallthrough]];
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {

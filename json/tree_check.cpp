@@ -5,27 +5,26 @@
 
 #include "level_stack.hpp"
 #include "member_names.hpp"
-#include "node.hpp"
+#include "node_layout.hpp"
 
 namespace zu::json::detail {
 namespace {
 
 std::uint64_t length_bit(yyjson_val* key) noexcept {
-  return std::uint64_t{1} << (unsafe_yyjson_get_len(key) & 63);
+  return std::uint64_t{1} << (node_length(key) & 63);
 }
 
-// An object whose values are all scalars keeps its keys at every second node, so its
+// An object whose values are all single nodes keeps its keys at fixed steps, so its
 // names are reached without following sibling links.
 bool flat_object_repeats(yyjson_val* object) noexcept {
-  const std::size_t count = unsafe_yyjson_get_len(object);
-  yyjson_val* first = object + 1;
+  const std::size_t count = node_length(object);
   std::uint64_t seen = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    yyjson_val* key = first + 2 * i;
+    yyjson_val* key = flat_key(object, i);
     const std::uint64_t bit = length_bit(key);
     if ((seen & bit) != 0) {
       for (std::size_t j = 0; j < i; ++j) {
-        if (same_name(first + 2 * j, key)) return true;
+        if (same_name(flat_key(object, j), key)) return true;
       }
     }
     seen |= bit;
@@ -45,7 +44,7 @@ struct Open {
 };
 
 bool repeats_earlier(yyjson_val* first_key, yyjson_val* key) noexcept {
-  for (yyjson_val* k = first_key; k != key; k = next_sibling(k + 1)) {
+  for (yyjson_val* k = first_key; k != key; k = next_key(k)) {
     if (same_name(k, key)) return true;
   }
   return false;
@@ -61,15 +60,14 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
   // enter checks one container at `depth` and opens it when it has containers inside.
   auto enter = [&](yyjson_val* container, std::uint64_t depth) -> TreeVerdict {
     if (depth >= max_depth) return TreeVerdict::too_deep;
-    const bool object = unsafe_yyjson_is_obj(container);
-    const std::size_t count = unsafe_yyjson_get_len(container);
+    const bool object = yyjson_is_obj(container);
+    const std::size_t count = node_length(container);
     const bool nested = has_nested_members(container);
     if (!nested && depth + 1 >= max_depth && count != 0) {
       // Every child is one node, but an empty container among them still sits one level
       // deeper; only at the limit is it worth looking.
-      yyjson_val* child = unsafe_yyjson_get_first(container) + (object ? 1 : 0);
-      for (std::size_t i = 0; i < count; ++i, child += object ? 2 : 1) {
-        if (is_container(child)) return TreeVerdict::too_deep;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (is_container(flat_child(container, i))) return TreeVerdict::too_deep;
       }
     }
     bool names_checked = false;
@@ -82,7 +80,7 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
       }
     }
     if (nested) {
-      yyjson_val* first = unsafe_yyjson_get_first(container);
+      yyjson_val* first = first_child(container);
       stack.push({first, object ? first : nullptr, count, 0, object, names_checked || !object});
     }
     return TreeVerdict::ok;
@@ -108,7 +106,7 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
           }
           seen |= bit;
         }
-        ++child;
+        child = member_value(child);
       }
       next = next_sibling(child);
       if (is_container(child)) {
@@ -146,16 +144,14 @@ bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
   // open returns true when `container`, at `level`, has a container child that is too
   // deep without needing a look inside; otherwise it pushes what must be looked into.
   auto open = [&](yyjson_val* container, std::uint64_t level) {
-    const std::size_t count = unsafe_yyjson_get_len(container);
-    const bool object = unsafe_yyjson_is_obj(container);
+    const std::size_t count = node_length(container);
     if (has_nested_members(container)) {
-      stack.push({unsafe_yyjson_get_first(container), count, object});
+      stack.push({first_child(container), count, yyjson_is_obj(container)});
       return false;
     }
     if (level + 1 < max_depth || count == 0) return false;
-    yyjson_val* child = unsafe_yyjson_get_first(container) + (object ? 1 : 0);
-    for (std::size_t i = 0; i < count; ++i, child += object ? 2 : 1) {
-      if (is_container(child)) return true;  // an empty container one level down
+    for (std::size_t i = 0; i < count; ++i) {
+      if (is_container(flat_child(container, i))) return true;  // an empty container one level down
     }
     return false;
   };
@@ -167,7 +163,7 @@ bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
       continue;
     }
     --cursor.remaining;
-    yyjson_val* child = cursor.object ? cursor.next + 1 : cursor.next;
+    yyjson_val* child = cursor.object ? member_value(cursor.next) : cursor.next;
     cursor.next = next_sibling(child);
     if (!is_container(child)) continue;
     const std::uint64_t level = stack.size();

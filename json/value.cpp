@@ -1,5 +1,6 @@
 // Value accessors and the element and member iterators.
 #include "node.hpp"
+#include "node_layout.hpp"
 #include "zu/json/value.hpp"
 
 namespace zu::json {
@@ -22,33 +23,23 @@ bool Value::is_object() const noexcept { return yyjson_is_obj(node_of(*this)); }
 
 bool Value::as_bool() const noexcept { return yyjson_is_true(node_of(*this)); }
 
-std::int64_t Value::as_int() const noexcept {
-  yyjson_val* node = node_of(*this);
-  return yyjson_is_int(node) ? static_cast<std::int64_t>(node->uni.u64) : 0;
-}
+// The reader's integer getters give any integer's 64 bits, whichever its sign, and 0 for
+// anything else; its number getter converts either integer form to a double.
+std::int64_t Value::as_int() const noexcept { return yyjson_get_sint(node_of(*this)); }
 
-std::uint64_t Value::as_uint() const noexcept {
-  yyjson_val* node = node_of(*this);
-  return yyjson_is_int(node) ? node->uni.u64 : 0;
-}
+std::uint64_t Value::as_uint() const noexcept { return yyjson_get_uint(node_of(*this)); }
 
-double Value::as_double() const noexcept {
-  yyjson_val* node = node_of(*this);
-  if (yyjson_is_real(node)) return node->uni.f64;
-  if (yyjson_is_uint(node)) return static_cast<double>(node->uni.u64);
-  if (yyjson_is_sint(node)) return static_cast<double>(node->uni.i64);
-  return 0.0;
-}
+double Value::as_double() const noexcept { return yyjson_get_num(node_of(*this)); }
 
 std::string_view Value::as_string() const noexcept {
   yyjson_val* node = node_of(*this);
   if (!yyjson_is_str(node)) return {};
-  return {unsafe_yyjson_get_str(node), unsafe_yyjson_get_len(node)};
+  return {yyjson_get_str(node), yyjson_get_len(node)};
 }
 
 std::uint64_t Value::size() const noexcept {
   yyjson_val* node = node_of(*this);
-  return yyjson_is_ctn(node) ? unsafe_yyjson_get_len(node) : 0;
+  return yyjson_is_ctn(node) ? yyjson_get_len(node) : 0;
 }
 
 Value Value::at(std::uint64_t i) const noexcept {
@@ -67,8 +58,9 @@ Members Value::members() const noexcept { return Members(*this); }
 
 Elements::Iterator Elements::begin() const noexcept {
   yyjson_val* array = node_of(array_);
-  if (!yyjson_is_arr(array) || unsafe_yyjson_get_len(array) == 0) return {};
-  return Access::elements_iterator(unsafe_yyjson_get_first(array), unsafe_yyjson_get_len(array));
+  yyjson_val* first = yyjson_arr_get_first(array);
+  if (first == nullptr) return {};
+  return Access::elements_iterator(first, yyjson_arr_size(array));
 }
 
 Value Elements::Iterator::operator*() const noexcept { return Access::value(Access::node(*this)); }
@@ -89,20 +81,21 @@ Elements::Iterator Elements::Iterator::operator++(int) noexcept {
 
 Members::Iterator Members::begin() const noexcept {
   yyjson_val* object = node_of(object_);
-  if (!yyjson_is_obj(object) || unsafe_yyjson_get_len(object) == 0) return {};
-  return Access::members_iterator(unsafe_yyjson_get_first(object), unsafe_yyjson_get_len(object));
+  const std::size_t count = yyjson_obj_size(object);
+  if (count == 0) return {};
+  return Access::members_iterator(detail::first_child(object), count);
 }
 
 Member Members::Iterator::operator*() const noexcept {
   yyjson_val* key = Access::node(*this);
   if (key == nullptr) return {};
-  return {{unsafe_yyjson_get_str(key), unsafe_yyjson_get_len(key)}, Access::value(key + 1)};
+  return {detail::node_text(key), Access::value(detail::member_value(key))};
 }
 
 Members::Iterator& Members::Iterator::operator++() noexcept {
   if (remaining_ == 0) return *this;
   --remaining_;
-  yyjson_val* next = remaining_ == 0 ? nullptr : detail::next_sibling(Access::node(*this) + 1);
+  yyjson_val* next = remaining_ == 0 ? nullptr : detail::next_key(Access::node(*this));
   *this = Access::members_iterator(next, remaining_);
   return *this;
 }

@@ -11,6 +11,7 @@
 #include "escapes.hpp"
 #include "level_stack.hpp"
 #include "node.hpp"
+#include "node_layout.hpp"
 #include "render.hpp"
 #include "text_scan.hpp"
 #include "tree_check.hpp"
@@ -179,7 +180,7 @@ bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t ma
   LevelStack<Level> stack;
 
   auto string = [&out](yyjson_val* node) {
-    const std::string_view text(unsafe_yyjson_get_str(node), unsafe_yyjson_get_len(node));
+    const std::string_view text = node_text(node);
     if constexpr (kEmbedded) {
       return embedded_string(out, text);
     } else {
@@ -191,12 +192,12 @@ bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t ma
 
   // one writes a scalar or string, or opens a container.
   auto one = [&](yyjson_val* node, std::uint64_t at_depth) {
-    if (unsafe_yyjson_is_str(node)) return string(node);
-    if (!unsafe_yyjson_is_ctn(node)) return out.scalar(node);
+    if (yyjson_is_str(node)) return string(node);
+    if (!is_container(node)) return out.scalar(node);
     if (at_depth >= max_depth) return false;
-    const bool object = unsafe_yyjson_is_obj(node);
+    const bool object = yyjson_is_obj(node);
     if (!out.put(object ? '{' : '[')) return false;
-    stack.push({unsafe_yyjson_get_first(node), unsafe_yyjson_get_len(node), object, true});
+    stack.push({first_child(node), node_length(node), object, true});
     return true;
   };
 
@@ -214,9 +215,9 @@ bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t ma
     --level.remaining;
     yyjson_val* node = level.next;
     if (level.object) {
-      level.next = next_sibling(node + 1);
+      level.next = next_key(node);
       if (!string(node) || !out.put(':')) return false;
-      ++node;
+      node = member_value(node);
     } else {
       level.next = next_sibling(node);
     }
@@ -260,9 +261,9 @@ struct WriterCore {
   // budget; so a container with more nodes than the budget has bytes (each node renders
   // to at least one byte) never goes to it.
   static bool whole(BoundedWriter& w, yyjson_val* node, std::uint64_t depth) {
-    if (!w.good_ || w.out_ == nullptr || node == nullptr || !unsafe_yyjson_is_ctn(node)) return false;
+    if (!w.good_ || w.out_ == nullptr || !yyjson_is_ctn(node)) return false;
     const std::uint64_t left = w.limits_.max_bytes - w.used_;
-    if (node->uni.ofs / sizeof(yyjson_val) > left) return false;
+    if (subtree_nodes(node) > left) return false;
     if (depth >= w.limits_.max_depth || nests_too_deep(node, w.limits_.max_depth - depth)) return false;
     const LibraryText rendered = render_value(node);
     if (!rendered.text || rendered.length > left) return false;

@@ -201,9 +201,9 @@ void validate_json_value(const vantrel::json& value, const vantrel::json& schema
   const Location root = Location::root(path);
   const SchemaTree tree = detail::compile_schema(schema.raw_val(), root);
   // A default-constructed json is null without a node; the check compares nodes, so it
-  // stands in a null node of its own.
+  // stands in a null node of its own, made null by the library's own setter.
   yyjson_mut_val null_node{};
-  null_node.tag = YYJSON_TYPE_NULL;
+  yyjson_mut_set_null(&null_node);
   yyjson_mut_val* node = value.raw_val() != nullptr ? value.raw_val() : &null_node;
   ValueChecker(tree, label).check(node, 0, root, 0);
 }

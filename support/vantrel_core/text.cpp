@@ -40,21 +40,30 @@ std::size_t nesting_depth(std::string_view text) {
   return deepest;
 }
 
-// duplicate_member returns a name that some object of `doc` holds twice, or nothing. Objects of this type have unique member names, as a map would: lookups,
-// equality and writing all rely on it, so text that repeats a name is refused rather
-// than half kept.
+// duplicate_member returns a name that some object of `doc` holds twice, or nothing.
+// Objects of this type have unique member names, as a map would: lookups, equality and
+// writing all rely on it, so text that repeats a name is refused rather than half kept.
+// The walk keeps its own stack of containers, so nesting costs heap, not thread stack.
 std::optional<std::string_view> duplicate_member(yyjson_doc* doc) {
-  // The reader lays every value of a document out in one array, root first.
-  yyjson_val* values = yyjson_doc_get_root(doc);
-  const std::size_t count = yyjson_doc_get_val_count(doc);
+  std::vector<yyjson_val*> pending;
+  if (yyjson_val* root = yyjson_doc_get_root(doc); yyjson_is_ctn(root)) pending.push_back(root);
   std::vector<std::string_view> names;
-  for (std::size_t i = 0; i < count; ++i) {
-    yyjson_val* object = values + i;
-    if (!yyjson_is_obj(object) || yyjson_obj_size(object) < 2) continue;
+  while (!pending.empty()) {
+    yyjson_val* container = pending.back();
+    pending.pop_back();
+    if (yyjson_is_arr(container)) {
+      yyjson_arr_iter it = yyjson_arr_iter_with(container);
+      while (yyjson_val* element = yyjson_arr_iter_next(&it)) {
+        if (yyjson_is_ctn(element)) pending.push_back(element);
+      }
+      continue;
+    }
     names.clear();
-    yyjson_obj_iter it = yyjson_obj_iter_with(object);
+    yyjson_obj_iter it = yyjson_obj_iter_with(container);
     while (yyjson_val* key = yyjson_obj_iter_next(&it)) {
       names.emplace_back(yyjson_get_str(key), yyjson_get_len(key));
+      yyjson_val* value = yyjson_obj_iter_get_val(key);
+      if (yyjson_is_ctn(value)) pending.push_back(value);
     }
     std::sort(names.begin(), names.end());
     const auto repeated = std::adjacent_find(names.begin(), names.end());

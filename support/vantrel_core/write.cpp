@@ -1,5 +1,6 @@
 // Copy on write and the member and element handles.
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -79,6 +80,15 @@ json json::at(std::size_t index) & { return element_handle(index); }
 // document. The node keeps its link to the next entry of its container, so the
 // container sees the new value where the old one stood. The copy is made before anything
 // is overwritten, so `other` may be this node or lie inside it.
+//
+// yyjson has no function that replaces a node's content in place: its replace functions
+// need the container, which a handle does not know, and its setters cannot give a node a
+// copied array's or object's children. So this copies the node's tag and payload fields
+// and leaves its link alone, which is right for the version pinned here.
+static_assert(YYJSON_VERSION_HEX == 0x000C00, "assign_in_place was written for yyjson 0.12.0's mutable node");
+static_assert(offsetof(yyjson_mut_val, tag) == 0 && offsetof(yyjson_mut_val, uni) == 8 &&
+                  offsetof(yyjson_mut_val, next) == 16 && sizeof(yyjson_mut_val) == 24,
+              "a mutable node is its tag, its payload and its link, in that order");
 void json::assign_in_place(const json& other) {
   yyjson_mut_val* copy = other.val_ != nullptr ? yyjson_mut_val_mut_copy(doc_.get(), other.val_)
                                                : yyjson_mut_null(doc_.get());

@@ -37,6 +37,16 @@ TEST(Equal, NumberClasses) {
   EXPECT_TRUE(same("-5", "-5"));
 }
 
+TEST(Equal, ScalarsInsideContainersFollowTheSameRules) {
+  EXPECT_FALSE(same("[1]", "[1.0]"));
+  EXPECT_FALSE(same(R"({"a":0.0})", R"({"a":-0.0})"));
+  EXPECT_FALSE(same(R"({"a":[-1]})", R"({"a":[18446744073709551615]})"));
+  EXPECT_TRUE(same(R"({"a":[-0]})", R"({"a":[0]})"));
+  EXPECT_TRUE(same(R"([{"a":"x\u0000"}])", R"([{"a":"x\u0000"}])"));
+  EXPECT_FALSE(same(R"([{"a":"x"}])", R"([{"a":"y"}])"));
+  EXPECT_FALSE(same(R"([{"a":1}])", R"([{"a":[1]}])"));
+}
+
 TEST(Equal, SignedAndUnsignedIntegersOfTheSameValue) {
   // The reader stores "-0" as a signed integer; its value equals the unsigned 0.
   const auto zero = parse_document("0");

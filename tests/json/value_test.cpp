@@ -35,6 +35,7 @@ TEST(ValueNumbers, IntegerStorageClasses) {
   EXPECT_EQ(real.as_uint(), 0u);
   EXPECT_EQ(real.as_double(), 1.5);
 
+  EXPECT_EQ(max.as_double(), 18446744073709551616.0) << "rounded to the nearest double";
   EXPECT_EQ(doc.root().at(3).as_double(), 3.0);
   EXPECT_EQ(doc.root().at(4).as_int(), INT64_MIN);
   // Integers beyond 64 bits become reals.

@@ -33,6 +33,12 @@ TEST(JsonText, ParseRefusesRepeatedMemberNames) {
   for (int i = 0; i < 100; ++i) many += "\"m" + std::to_string(i) + "\":" + std::to_string(i) + ",";
   EXPECT_NO_THROW((void)json::parse(many + R"("m":0})"));
   EXPECT_THROW((void)json::parse(many + R"("m42":0})"), std::invalid_argument);
+  // Objects are found wherever they sit: in arrays of arrays, and after larger siblings.
+  EXPECT_THROW((void)json::parse(R"({"a":[[1,{"b":[{}]}],[[{"k":1,"k":2}]]]})"), std::invalid_argument);
+  EXPECT_THROW((void)json::parse(R"([[[{"x":[{"k":1}]}]],{"y":{"z":[[{"k":0,"k":0}]]}}])"),
+               std::invalid_argument);
+  EXPECT_NO_THROW((void)json::parse(R"([[[{"x":[{"k":1}]}]],{"y":{"z":[[{"k":0,"j":0}]]}}])"));
+  EXPECT_NO_THROW((void)json::parse("7"));
   // The same name in different objects is no repetition.
   EXPECT_NO_THROW((void)json::parse(R"({"a":{"a":1},"b":{"a":2}})"));
 }
