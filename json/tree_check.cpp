@@ -54,10 +54,15 @@ bool repeats_earlier(yyjson_val* first_key, yyjson_val* key) noexcept {
 
 TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
   if (root == nullptr || !is_container(root)) return TreeVerdict::ok;
-  LevelStack<Open> stack;
+  // `current` is the innermost open container while `open` holds; the stack keeps the
+  // containers around it.
+  LevelStack<Open> outer;
+  Open current{};
+  bool open = false;
   std::vector<NamedMember> scratch;
 
-  // enter checks one container at `depth` and opens it when it has containers inside.
+  // enter checks one container at `depth`, and makes it the current one when it has
+  // containers inside.
   auto enter = [&](yyjson_val* container, std::uint64_t depth) -> TreeVerdict {
     if (depth >= max_depth) return TreeVerdict::too_deep;
     const bool object = yyjson_is_obj(container);
@@ -80,55 +85,49 @@ TreeVerdict check_tree(yyjson_val* root, std::uint64_t max_depth) {
       }
     }
     if (nested) {
+      if (open) outer.push(current);
       yyjson_val* first = first_child(container);
-      stack.push({first, object ? first : nullptr, count, 0, object, names_checked || !object});
+      current = {first, object ? first : nullptr, count, 0, object, names_checked || !object};
+      open = true;
     }
     return TreeVerdict::ok;
   };
 
   if (const TreeVerdict verdict = enter(root, 0); verdict != TreeVerdict::ok) return verdict;
-  while (!stack.empty()) {
-    // Visit the top container's remaining children with its state in locals, until one
-    // of them is a container to descend into.
-    Open& open = stack.top();
-    yyjson_val* next = open.next;
-    std::size_t remaining = open.remaining;
-    std::uint64_t seen = open.seen;
+  while (open) {
+    // Visit the current container's remaining children until one of them is a container
+    // to descend into.
     yyjson_val* descend = nullptr;
-    while (remaining != 0) {
-      --remaining;
-      yyjson_val* child = next;
-      if (open.object) {
-        if (!open.names_checked) {
+    while (current.remaining != 0) {
+      --current.remaining;
+      yyjson_val* child = current.next;
+      if (current.object) {
+        if (!current.names_checked) {
           const std::uint64_t bit = length_bit(child);
-          if ((seen & bit) != 0 && repeats_earlier(open.first_key, child)) {
+          if ((current.seen & bit) != 0 && repeats_earlier(current.first_key, child)) {
             return TreeVerdict::duplicate;
           }
-          seen |= bit;
+          current.seen |= bit;
         }
         child = member_value(child);
       }
-      next = next_sibling(child);
+      current.next = next_sibling(child);
       if (is_container(child)) {
         descend = child;
         break;
       }
     }
     if (descend == nullptr) {
-      stack.pop();
+      open = !outer.empty();
+      if (open) current = outer.pop();
       continue;
     }
-    open.next = next;
-    open.remaining = remaining;
-    open.seen = seen;
-    // `open` may dangle from here: enter() can push.
-    if (const TreeVerdict verdict = enter(descend, stack.size()); verdict != TreeVerdict::ok) {
+    if (const TreeVerdict verdict = enter(descend, outer.size() + 1); verdict != TreeVerdict::ok) {
       return verdict;
     }
   }
   return TreeVerdict::ok;
 }
-
 
 bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
   // The same walk as check_tree's without the names, kept lean: it runs before every
@@ -140,13 +139,18 @@ bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
     std::size_t remaining;
     bool object;
   };
-  LevelStack<Cursor> stack;
-  // open returns true when `container`, at `level`, has a container child that is too
-  // deep without needing a look inside; otherwise it pushes what must be looked into.
-  auto open = [&](yyjson_val* container, std::uint64_t level) {
+  LevelStack<Cursor> outer;
+  Cursor current{};
+  bool open = false;
+  // enter returns true when `container`, at `level`, has a container child that is too
+  // deep without needing a look inside; otherwise, when there is more to look into, it
+  // makes the container the current one.
+  auto enter = [&](yyjson_val* container, std::uint64_t level) {
     const std::size_t count = node_length(container);
     if (has_nested_members(container)) {
-      stack.push({first_child(container), count, yyjson_is_obj(container)});
+      if (open) outer.push(current);
+      current = {first_child(container), count, yyjson_is_obj(container)};
+      open = true;
       return false;
     }
     if (level + 1 < max_depth || count == 0) return false;
@@ -155,21 +159,20 @@ bool nests_too_deep(yyjson_val* root, std::uint64_t max_depth) {
     }
     return false;
   };
-  if (open(root, 0)) return true;
-  while (!stack.empty()) {
-    Cursor& cursor = stack.top();
-    if (cursor.remaining == 0) {
-      stack.pop();
+  if (enter(root, 0)) return true;
+  while (open) {
+    if (current.remaining == 0) {
+      open = !outer.empty();
+      if (open) current = outer.pop();
       continue;
     }
-    --cursor.remaining;
-    yyjson_val* child = cursor.object ? member_value(cursor.next) : cursor.next;
-    cursor.next = next_sibling(child);
+    --current.remaining;
+    yyjson_val* child = current.object ? member_value(current.next) : current.next;
+    current.next = next_sibling(child);
     if (!is_container(child)) continue;
-    const std::uint64_t level = stack.size();
+    const std::uint64_t level = outer.size() + 1;
     if (level >= max_depth) return true;
-    // `cursor` may dangle from here: open() can push.
-    if (open(child, level)) return true;
+    if (enter(child, level)) return true;
   }
   return false;
 }

@@ -177,7 +177,11 @@ bool embedded_string(Output& out, std::string_view text) {
 template <bool kEmbedded, class Output>
 bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t max_depth) {
   if (root == nullptr) return false;
-  LevelStack<Level> stack;
+  // `current` is the innermost open container while `open` holds; the stack keeps the
+  // containers around it.
+  LevelStack<Level> outer;
+  Level current{};
+  bool open = false;
 
   auto string = [&out](yyjson_val* node) {
     const std::string_view text = node_text(node);
@@ -190,39 +194,39 @@ bool render(Output& out, yyjson_val* root, std::uint64_t depth, std::uint64_t ma
     }
   };
 
-  // one writes a scalar or string, or opens a container.
+  // one writes a scalar or string, or opens a container and makes it the current one.
   auto one = [&](yyjson_val* node, std::uint64_t at_depth) {
     if (yyjson_is_str(node)) return string(node);
     if (!is_container(node)) return out.scalar(node);
     if (at_depth >= max_depth) return false;
     const bool object = yyjson_is_obj(node);
     if (!out.put(object ? '{' : '[')) return false;
-    stack.push({first_child(node), node_length(node), object, true});
+    if (open) outer.push(current);
+    current = {first_child(node), node_length(node), object, true};
+    open = true;
     return true;
   };
 
   if (!one(root, depth)) return false;
-  while (!stack.empty()) {
-    Level& level = stack.top();
-    if (level.remaining == 0) {
-      const bool object = level.object;
-      stack.pop();
-      if (!out.put(object ? '}' : ']')) return false;
+  while (open) {
+    if (current.remaining == 0) {
+      if (!out.put(current.object ? '}' : ']')) return false;
+      open = !outer.empty();
+      if (open) current = outer.pop();
       continue;
     }
-    if (!level.first && !out.put(',')) return false;
-    level.first = false;
-    --level.remaining;
-    yyjson_val* node = level.next;
-    if (level.object) {
-      level.next = next_key(node);
+    if (!current.first && !out.put(',')) return false;
+    current.first = false;
+    --current.remaining;
+    yyjson_val* node = current.next;
+    if (current.object) {
+      current.next = next_key(node);
       if (!string(node) || !out.put(':')) return false;
       node = member_value(node);
     } else {
-      level.next = next_sibling(node);
+      current.next = next_sibling(node);
     }
-    // `level` may dangle from here: one() can push.
-    if (!one(node, depth + stack.size())) return false;
+    if (!one(node, depth + outer.size() + 1)) return false;
   }
   return true;
 }

@@ -62,10 +62,14 @@ void JsonHasher::value(Writer& writer, json::Value root) {
   frames_.clear();
   members_.clear();
   visit(writer, root, 0);
-  while (!frames_.empty() && writer.ok()) {
+  json::Value child;
+  std::uint64_t depth = 0;
+  while (writer.ok() && next_child(writer, child, depth)) visit(writer, child, depth);
+}
+
+bool JsonHasher::next_child(Writer& writer, json::Value& child, std::uint64_t& depth) {
+  while (!frames_.empty()) {
     Frame& frame = frames_.back();
-    const std::uint64_t depth = frame.child_depth;
-    json::Value child;
     if (frame.object) {
       if (frame.next == frame.end) {
         members_.resize(frame.begin);
@@ -83,9 +87,10 @@ void JsonHasher::value(Writer& writer, json::Value root) {
       child = *frame.element;
       ++frame.element;
     }
-    // `frame` may dangle from here on: visit can push a new frame.
-    visit(writer, child, depth);
+    depth = frame.child_depth;
+    return true;
   }
+  return false;
 }
 
 void JsonHasher::visit(Writer& writer, json::Value value, std::uint64_t depth) {

@@ -62,6 +62,12 @@ class JsonHasher {
     std::size_t begin = 0;             // objects: its first member in members_
   };
 
+  // next_child moves the top frame past its next child, feeding a member's key, and
+  // returns that child and its depth; it pops the frames it finds finished, and returns
+  // false when none is left. It never pushes, which is what keeps the reference to the
+  // top frame that it works through valid: only visit() pushes, and it runs after
+  // next_child has returned.
+  bool next_child(Writer& writer, json::Value& child, std::uint64_t& depth);
   // visit feeds the tag and scalar content of `value`, and opens a frame for a
   // non-empty container.
   void visit(Writer& writer, json::Value value, std::uint64_t depth);

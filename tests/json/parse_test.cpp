@@ -185,6 +185,33 @@ TEST(DuplicateMembers, NamesAreComparedByLengthAndBytes) {
   EXPECT_EQ(parse_error(R"({"a":0,"\u0061":0})").pointer, "/a");
 }
 
+// object_chain returns `levels` objects, each the member "o" of the one around it, with
+// `inner` at the bottom.
+std::string object_chain(int levels, const std::string& inner) {
+  std::string text = inner;
+  for (int i = 0; i < levels; ++i) text = R"({"o":)" + text + "}";
+  return text;
+}
+
+// Past a few dozen levels the walk's open containers move to a growing heap block; the
+// names an object showed before a deep member must still be known after it.
+TEST(DuplicateMembers, NamesBeforeADeepMemberAreRemembered) {
+  EXPECT_EQ(parse_error(R"({"a":0,"b":)" + object_chain(60, "0") + R"(,"a":1})").pointer, "/a");
+  const std::string deep_repeat = R"({"k":)" + object_chain(20, "[]") + R"(,"k":2})";
+  std::string pointer;
+  for (int i = 0; i < 45; ++i) pointer += "/o";
+  EXPECT_EQ(parse_error(object_chain(45, deep_repeat)).pointer, pointer + "/k");
+  EXPECT_TRUE(parse_document(R"({"a":0,"b":)" + object_chain(60, "0") + R"(,"c":1})").root().is_object());
+}
+
+TEST(ParseLimits, DepthLimitReachedOnlyAfterADeepSibling) {
+  const std::string text = "[" + std::string(40, '[') + std::string(40, ']') + "," +
+                           std::string(60, '[') + std::string(60, ']') + "]";
+  EXPECT_EQ(parse_error(text, {.max_bytes = text.size(), .max_depth = 60}).code,
+            ParseErrorCode::nesting_limit);
+  EXPECT_TRUE(parse_document(text, {.max_bytes = text.size(), .max_depth = 61}).root().is_array());
+}
+
 TEST(DuplicateMembers, DeepNestingIsWalkedWithoutRecursion) {
   constexpr int kDepth = 100000;
   std::string text(kDepth, '[');

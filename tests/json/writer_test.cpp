@@ -229,6 +229,57 @@ TEST(WriterValue, DeepDocumentsRenderWithoutRecursion) {
   EXPECT_EQ(out, text);
 }
 
+// nested returns `levels` arrays, each the only element of the one around it.
+std::string nested(std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); }
+
+// with_siblings returns a value `levels` containers deep where every container has more
+// entries after the one that leads down, alternating objects and arrays.
+std::string with_siblings(int levels) {
+  std::string text = "0";
+  for (int i = 0; i < levels; ++i) {
+    text = i % 2 == 0 ? R"({"a":)" + text + R"(,"b":[1,"x"],"c":{"d":null}})"
+                      : "[" + text + R"(,true,[2],{"e":3}])";
+  }
+  return text;
+}
+
+// Past a few dozen levels the renderer's open containers move to a growing heap block;
+// each container must still go on after its deep entry.
+TEST(WriterValue, ContainersGoOnAfterDeepEntries) {
+  const std::string text = with_siblings(80);
+  const auto doc = parse_document(text);
+  BoundedWriter measure(budget(1 << 20, 256), nullptr);
+  EXPECT_EQ(measure.value(doc.root(), 0).used(), text.size());
+
+  std::string quoted;
+  ASSERT_TRUE(BoundedWriter(budget(1 << 20, 256), &quoted).quoted_json(doc.root()).ok());
+  std::string expected = "\"";
+  for (char c : text) expected += c == '"' ? std::string("\\\"") : std::string(1, c);
+  expected += '"';
+  EXPECT_EQ(quoted, expected);
+
+  // One byte short, the text is rendered token by token and stops before the last one.
+  std::string out;
+  EXPECT_FALSE(BoundedWriter(budget(text.size() - 1, 256), &out).value(doc.root(), 0).ok());
+  EXPECT_EQ(out, text.substr(0, text.size() - 1));
+}
+
+TEST(WriterValue, DepthLimitReachedOnlyAfterADeepSibling) {
+  const std::string text = "[" + nested(40) + "," + nested(60) + "]";
+  const auto doc = parse_document(text);
+  for (const bool measuring : {false, true}) {
+    SCOPED_TRACE(measuring ? "measuring" : "writing");
+    std::string out;
+    std::string* target = measuring ? nullptr : &out;
+    EXPECT_FALSE(BoundedWriter(budget(1 << 20, 60), target).value(doc.root(), 0).ok());
+    out.clear();
+    EXPECT_TRUE(BoundedWriter(budget(1 << 20, 61), target).value(doc.root(), 0).ok());
+    if (!measuring) {
+      EXPECT_EQ(out, text);
+    }
+  }
+}
+
 TEST(WriterValue, InvalidValueFails) {
   std::string out;
   EXPECT_FALSE(BoundedWriter(budget(64), &out).value(zu::json::Value{}, 0).ok());
