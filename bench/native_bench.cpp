@@ -80,7 +80,7 @@ zu::descriptor::ValidatedDescriptor descriptor(Family family) {
       .max_output_tokens_member = "max_tokens",
       .usage_path = {"usage"},
       .headers = {{"X-Team", "bench"}, {"anthropic-version", "2023-06-01"}},
-      .stop_mappings = {{"end_turn", zu::StopKind{0}}, {"tool_use", zu::StopKind{1}}},
+      .stop_mappings = {{"end_turn", zu::StopKind::turn_ended}, {"tool_use", zu::StopKind::tool_use}},
       .policy = std::make_shared<const zu::descriptor::DescriptorPolicy>("bench.policy.v1",
                                                                           kResources),
   });
@@ -149,7 +149,7 @@ struct Conversation {
   // grow extends the history to at least `count` messages, issuing each reply against
   // the context of the history in front of it.
   void grow(std::size_t count) {
-    const zu::StopReason stop{zu::StopKind{0}, {}};
+    const zu::StopReason stop{zu::StopKind::turn_ended, {}};
     for (int turn = 0; history.size() < count; ++turn) {
       history.push_back({"", zu::Role::user, {zu::Text{prose(300)}}, nullptr, nullptr});
       for (bool final_answer : {false, true}) {

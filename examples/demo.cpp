@@ -114,8 +114,8 @@ zu::descriptor::ValidatedDescriptor provider(const char* family, const char* id,
                                               .max_output_tokens_member = "max_tokens",
                                               .usage_path = {"usage"},
                                               .headers = {{"x-team", "demo"}},
-                                              .stop_mappings = {{"end_turn", zu::StopKind{0}},
-                                                                {"tool_use", zu::StopKind{1}}},
+                                              .stop_mappings = {{"end_turn", zu::StopKind::turn_ended},
+                                                                {"tool_use", zu::StopKind::tool_use}},
                                               .policy = demo_policy()});
 }
 
@@ -164,7 +164,7 @@ Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
                             {zu::Thinking{"A geography question; no tool needed.", "sig-Jq83"},
                              zu::Text{"Paris."}},
                             nullptr, nullptr},
-                           zu::StopKind{0}));
+                           zu::StopKind::turn_ended));
   for (const zu::Message& m : history) say(m);
   expect(history.back().replay->valid,
          "the reply's replay token is valid: its signed thinking may go back to this provider");
@@ -181,7 +181,7 @@ Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
                              zu::ToolCall{"toolu_1", "search", zu::ToolCallKind::client,
                                           json(R"({"q":"population of Paris","limit":3})"), "", nullptr}},
                             nullptr, nullptr},
-                           zu::StopKind{1}));
+                           zu::StopKind::tool_use));
   say(history.back());
   const auto& call = std::get<zu::ToolCall>(history.back().content[1]);
   bool arguments_fit = true;
@@ -205,7 +205,7 @@ Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
                             {zu::Thinking{"The tool answered; report it.", "sig-0Pz2"},
                              zu::Text{"About 2.1 million people live in Paris."}},
                             nullptr, nullptr},
-                           zu::StopKind{0}));
+                           zu::StopKind::turn_ended));
   say(history.back());
   expect(history.back().replay->valid, "the reply's replay token is valid");
 

@@ -14,7 +14,8 @@ using native::Family;
 
 // The stop kinds after which a reply of these families is complete enough to replay.
 bool replayable_stop(StopKind kind) {
-  return kind == StopKind{0} || kind == StopKind{1} || kind == StopKind{5};
+  return kind == StopKind::turn_ended || kind == StopKind::tool_use ||
+         kind == StopKind::other_complete;
 }
 
 // acceptable_shape says whether `message` has the shape the family needs to send it
@@ -44,7 +45,7 @@ bool acceptable_shape(const NativeContext* context, const Message& message,
 
 NativeReplay::NativeReplay(std::shared_ptr<const NativeContext> context_value,
                            const Message& message, const StopReason* stop, bool bind)
-    : context(std::move(context_value)), stop_kind(stop != nullptr ? stop->kind : StopKind{9}) {
+    : context(std::move(context_value)), stop_kind(stop != nullptr ? stop->kind : StopKind::not_given) {
   const NativeContext* origin = context.get();
   if (!bind || stop == nullptr || origin == nullptr || !acceptable_shape(origin, message, stop))
     return;

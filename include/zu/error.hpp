@@ -14,15 +14,20 @@ namespace zu {
 
 // ErrorKind classifies an Error. The provider codecs give the values other than
 // archive_admission their meaning; the core library itself reports only that one.
+// Values are carried as numbers, so a value never changes meaning.
 enum class ErrorKind : std::int32_t {
-  archive_admission = 13,  // the native archive refused the store, key file or record
+  // unclassified is the kind of a default-constructed Error: a failure nothing has
+  // classified yet. A codec that reports it says what it means for its provider.
+  unclassified = 4,
+  // archive_admission is the native archive refusing the store, key file or record.
+  archive_admission = 13,
 };
 
 // Error is the failure alternative of results of the form std::variant<T, zu::Error>.
 // A plain aggregate; the member order is fixed.
 struct Error {
-  // kind defaults to 4.
-  ErrorKind kind = ErrorKind{4};
+  // kind defaults to unclassified (4).
+  ErrorKind kind = ErrorKind::unclassified;
   // message is a fixed English text for the kind of failure.
   std::string message{};
   // status is the provider's status code, or 0.

@@ -37,8 +37,8 @@ class NativeReplay {
  public:
   // (nullable) context is the context of the request that produced the reply.
   std::shared_ptr<const NativeContext> context{};
-  // stop_kind is how the reply stopped; 9 when no stop reason was given.
-  StopKind stop_kind = StopKind{9};
+  // stop_kind is how the reply stopped; not_given (9) when no stop reason was given.
+  StopKind stop_kind = StopKind::not_given;
   // content_digest is the reply's content digest as issued; zero when none was made.
   Digest content_digest{};
   // valid says the reply's native content may be sent back to the provider.

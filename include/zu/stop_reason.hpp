@@ -14,9 +14,9 @@ using StopKind = descriptor::StopKind;
 // StopReason is the stop of one provider response, as the response decoder found it.
 // Native replay reads only `kind`. A plain aggregate.
 struct StopReason {
-  // kind is the provider-neutral stop kind. Its default, 9, is also what a replay
-  // records when no stop reason is given at all.
-  StopKind kind = StopKind{9};
+  // kind is the provider-neutral stop kind. Its default, not_given (9), is also what a
+  // replay records when no stop reason is given at all.
+  StopKind kind = StopKind::not_given;
   // text is the provider's own stop text that the descriptor's stop mappings turned into
   // `kind`; empty when the provider gave none.
   std::string text{};

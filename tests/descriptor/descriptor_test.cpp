@@ -35,7 +35,7 @@ DescriptorFields fields(std::string family) {
           .max_output_tokens_member = "max_tokens",
           .usage_path = {"usage", "tokens"},
           .headers = {{"X-Key", "1"}, {"anthropic-version", "2024-01-01"}},
-          .stop_mappings = {{"end_turn", StopKind{0}}, {"max_tokens", StopKind{2}}},
+          .stop_mappings = {{"end_turn", StopKind::turn_ended}, {"max_tokens", StopKind{2}}},
           .policy = policy()};
 }
 

@@ -15,7 +15,7 @@
 //       .max_output_tokens_member = "max_tokens",
 //       .usage_path = {"usage"},
 //       .headers = {{"anthropic-version", "2023-06-01"}},
-//       .stop_mappings = {{"end_turn", zu::descriptor::StopKind{0}}},
+//       .stop_mappings = {{"end_turn", zu::descriptor::StopKind::turn_ended}},
 //       .policy = policy,
 //   });
 //

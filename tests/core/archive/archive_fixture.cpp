@@ -88,7 +88,7 @@ std::vector<zu::Message> conversation(Family family,
   first.content.push_back(zu::ToolCall{"call_1", "get_weather", zu::ToolCallKind::client,
                                        shared_document(R"({"city":"Paris"})"), "", nullptr});
   history.push_back(issued(std::move(first), family_context(family, descriptor, history),
-                           zu::StopKind{1}));
+                           zu::StopKind::tool_use));
   history.push_back(tool_answer("call_1", "sunny, 21 degrees"));
   history.push_back(issued(reply(family, "r2", "It is sunny."),
                            family_context(family, descriptor, history)));

@@ -1,6 +1,7 @@
 // Defaults, copies and moves of the content records.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,6 +38,18 @@ TEST(Records, DefaultsAreThoseTheFormatsAssume) {
 
   const zu::StopReason stop;
   EXPECT_EQ(static_cast<int>(stop.kind), 9);
+}
+
+// Digests and archive records carry these numbers, and native replay is defined by them.
+TEST(Records, NamedKindsKeepTheirNumbers) {
+  EXPECT_EQ(static_cast<std::int32_t>(zu::StopKind::turn_ended), 0);
+  EXPECT_EQ(static_cast<std::int32_t>(zu::StopKind::tool_use), 1);
+  EXPECT_EQ(static_cast<std::int32_t>(zu::StopKind::other_complete), 5);
+  EXPECT_EQ(static_cast<std::int32_t>(zu::StopKind::not_given), 9);
+  EXPECT_EQ(static_cast<std::int32_t>(zu::ErrorKind::unclassified), 4);
+  EXPECT_EQ(static_cast<std::int32_t>(zu::ErrorKind::archive_admission), 13);
+  EXPECT_EQ(zu::StopReason{}.kind, zu::StopKind::not_given);
+  EXPECT_EQ(zu::Error{}.kind, zu::ErrorKind::unclassified);
 }
 
 TEST(Records, DefaultErrorAndTheArchiveErrorDifferOnlyInKindMessageAndRetryable) {

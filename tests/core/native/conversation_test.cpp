@@ -133,7 +133,7 @@ TEST_P(Conversation, AnInvalidTokenRefusesTheRestOfTheChain) {
   std::vector<zu::Message> history{user_text("question")};
   const ContextPtr context = next(history);
   zu::Message unbound = reply(family(), "r0", "answer");
-  const zu::StopReason stop{zu::StopKind{0}, {}};
+  const zu::StopReason stop{zu::StopKind::turn_ended, {}};
   unbound.replay = zu::CodecAccess::replay(context, unbound, &stop, /*bind=*/false);
   history.push_back(std::move(unbound));
   history.push_back(user_text("next"));

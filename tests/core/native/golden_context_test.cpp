@@ -65,7 +65,7 @@ zu::descriptor::ValidatedDescriptor golden_descriptor(
       .max_output_tokens_member = "max_tokens",
       .usage_path = {"usage", "totals"},
       .headers = std::move(headers),
-      .stop_mappings = {{"end_turn", zu::StopKind{0}},
+      .stop_mappings = {{"end_turn", zu::StopKind::turn_ended},
                         {"max_tokens", zu::StopKind{2}},
                         {"refusal", zu::StopKind{7}}},
       .policy = kPolicy,

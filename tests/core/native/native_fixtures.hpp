@@ -59,7 +59,7 @@ inline zu::descriptor::DescriptorFields descriptor_fields(
           .max_output_tokens_member = "max_tokens",
           .usage_path = {"usage"},
           .headers = {{"X-Team", "blue"}},
-          .stop_mappings = {{"stop", zu::StopKind{0}}, {"length", zu::StopKind{2}}},
+          .stop_mappings = {{"stop", zu::StopKind::turn_ended}, {"length", zu::StopKind{2}}},
           .policy = std::move(policy)};
 }
 
@@ -118,7 +118,7 @@ inline zu::Message reply(Family family, std::string id, std::string text) {
 
 // issued attaches to `message` a replay bound under `context`, stopped with `kind`.
 inline zu::Message issued(zu::Message message, const ContextPtr& context,
-                          zu::StopKind kind = zu::StopKind{0}) {
+                          zu::StopKind kind = zu::StopKind::turn_ended) {
   const zu::StopReason stop{kind, {}};
   message.replay = zu::CodecAccess::replay(context, message, &stop, true);
   return message;

@@ -32,7 +32,7 @@ TEST(NativeReplay, RecordsTheContextStopKindAndContentDigest) {
   const zu::Message answer = reply(Family::messages, "m", "x");
   const auto replay = token(context, answer, 1);
   EXPECT_EQ(replay->context, context);
-  EXPECT_EQ(replay->stop_kind, zu::StopKind{1});
+  EXPECT_EQ(replay->stop_kind, zu::StopKind::tool_use);
   EXPECT_TRUE(replay->valid);
   EXPECT_FALSE(replay->cursor_capable);
   EXPECT_NE(replay->content_digest, zu::Digest{});
@@ -49,10 +49,10 @@ TEST(NativeReplay, WithoutBindingOrAStopReasonItIsNeverValid) {
     const auto unbound = token(context, answer, 0, /*bind=*/false);
     EXPECT_FALSE(unbound->valid);
     EXPECT_EQ(unbound->content_digest, zu::Digest{});
-    EXPECT_EQ(unbound->stop_kind, zu::StopKind{0});
+    EXPECT_EQ(unbound->stop_kind, zu::StopKind::turn_ended);
     const auto no_stop = token(context, answer, std::nullopt);
     EXPECT_FALSE(no_stop->valid);
-    EXPECT_EQ(no_stop->stop_kind, zu::StopKind{9});
+    EXPECT_EQ(no_stop->stop_kind, zu::StopKind::not_given);
     EXPECT_EQ(no_stop->context, context);
     EXPECT_TRUE(token(context, answer, 0)->valid);
   }
