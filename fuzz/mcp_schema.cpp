@@ -1,6 +1,8 @@
 // Feeds bytes to the schema checker: the whole input as a schema, and an input of the
 // form [schema, value] as a value check. A schema the schema check refuses must make the
-// value check refuse too, and a check must leave both documents unchanged.
+// value check refuse too, and a check must leave both documents unchanged. The pair is
+// also read as [expected, value]: {"const": expected} accepts the value exactly when the
+// host type compares the two equal.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -48,6 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::invalid_argument&) {
     }
     require(inner_schema_valid || !value_checked);
+
+    vantrel::json const_schema = vantrel::json::object();
+    const_schema["const"] = input[0];
+    bool const_matched = false;
+    try {
+      vantrel::mcp::validate_json_value(input[1], const_schema, "value", "");
+      const_matched = true;
+    } catch (const std::invalid_argument&) {
+    }
+    require(const_matched == (input[0] == input[1]));
   }
   (void)schema_valid;
   require(j.dump() == before);

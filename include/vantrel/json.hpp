@@ -133,8 +133,11 @@ class json {
 
   // operator== returns true when the two values are deeply equal: same type, equal
   // strings, equal elements in order, and the same member names with equal values in any
-  // order. Numbers are equal when both are integers of the same value or both are reals
-  // with the same value; an integer never equals a real (1 != 1.0).
+  // order. Numbers are equal when they have the same value, whichever form each is
+  // stored in: 1 == 1.0, 0 == -0.0, and -9223372036854775808 equals the real -2^63. The
+  // comparison is exact, so 9007199254740993 differs from the real 9007199254740992.0
+  // it would round to, and 18446744073709551615 from every real. is_number_integer still
+  // tells the forms apart.
   [[nodiscard]] VANTREL_CORE_EXPORT bool operator==(const json& other) const noexcept;
   // operator!= negates operator==.
   [[nodiscard]] VANTREL_MCP_TYPES_EXPORT bool operator!=(const json& other) const noexcept;

@@ -1,5 +1,7 @@
 // validate_json_schema and validate_json_value: the value check over a compiled schema.
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -36,6 +38,64 @@ std::uint8_t type_bits(yyjson_mut_val* value) {
     default:
       return 0;
   }
+}
+
+// ===== Equality for "const" and "enum" =====
+//
+// A value matches "const" or an "enum" entry when it equals it as vantrel::json values
+// compare, which is also JSON Schema's own rule: numbers by their value, whether written
+// as integers or reals, and everything else by type and content. So 1 matches 1.0, and
+// 9007199254740993 does not match 9007199254740992.0.
+
+// integer_value_is returns true when the integer node `integer` holds the whole number
+// `real`. Only a real inside the integer form's range is converted, as that conversion
+// is exact where the reverse one could round.
+bool integer_value_is(yyjson_mut_val* integer, double real) {
+  if (std::trunc(real) != real) return false;
+  if (!yyjson_mut_is_uint(integer)) {
+    return real >= -0x1p63 && real < 0x1p63 && yyjson_mut_get_sint(integer) == static_cast<std::int64_t>(real);
+  }
+  return real >= 0.0 && real < 0x1p64 && yyjson_mut_get_uint(integer) == static_cast<std::uint64_t>(real);
+}
+
+// equal_numbers returns true when two number nodes hold the same value.
+bool equal_numbers(yyjson_mut_val* a, yyjson_mut_val* b) {
+  if (yyjson_mut_is_real(b)) {
+    return yyjson_mut_is_real(a) ? yyjson_mut_get_real(a) == yyjson_mut_get_real(b)
+                                 : integer_value_is(a, yyjson_mut_get_real(b));
+  }
+  if (yyjson_mut_is_real(a)) return integer_value_is(b, yyjson_mut_get_real(a));
+  // Integers: equal bits mean equal values unless exactly one is negative.
+  const bool a_negative = yyjson_mut_is_sint(a) && yyjson_mut_get_sint(a) < 0;
+  const bool b_negative = yyjson_mut_is_sint(b) && yyjson_mut_get_sint(b) < 0;
+  return a_negative == b_negative && yyjson_mut_get_uint(a) == yyjson_mut_get_uint(b);
+}
+
+// equal_values returns true when `value` equals `expected`, deeply; object members are
+// matched by name, in any order (names within one object are unique).
+bool equal_values(yyjson_mut_val* value, yyjson_mut_val* expected) {
+  if (yyjson_mut_is_num(value) && yyjson_mut_is_num(expected)) return equal_numbers(value, expected);
+  if (yyjson_mut_is_arr(value) && yyjson_mut_is_arr(expected)) {
+    if (yyjson_mut_arr_size(value) != yyjson_mut_arr_size(expected)) return false;
+    yyjson_mut_arr_iter it = yyjson_mut_arr_iter_with(value);
+    yyjson_mut_arr_iter want = yyjson_mut_arr_iter_with(expected);
+    for (yyjson_mut_val* element; (element = yyjson_mut_arr_iter_next(&it)) != nullptr;) {
+      if (!equal_values(element, yyjson_mut_arr_iter_next(&want))) return false;
+    }
+    return true;
+  }
+  if (yyjson_mut_is_obj(value) && yyjson_mut_is_obj(expected)) {
+    if (yyjson_mut_obj_size(value) != yyjson_mut_obj_size(expected)) return false;
+    yyjson_mut_obj_iter want = yyjson_mut_obj_iter_with(expected);
+    yyjson_mut_obj_iter it = yyjson_mut_obj_iter_with(value);
+    for (yyjson_mut_val* key; (key = yyjson_mut_obj_iter_next(&it)) != nullptr;) {
+      yyjson_mut_val* other = yyjson_mut_obj_iter_getn(&want, yyjson_mut_get_str(key), yyjson_mut_get_len(key));
+      if (other == nullptr || !equal_values(yyjson_mut_obj_iter_get_val(key), other)) return false;
+    }
+    return true;
+  }
+  // Null, booleans and strings, and any two values of different types.
+  return yyjson_mut_equals(value, expected);
 }
 
 // PropertyFinder looks member names up in one schema node's "properties". Members of a
@@ -95,7 +155,7 @@ class ValueChecker {
       throw std::invalid_argument("JSON Schema nesting exceeds 64 levels at " + at.text());
     }
     const SchemaNode& node = tree_.nodes[schema];
-    if (node.const_value != nullptr && !yyjson_mut_equals(value, node.const_value)) {
+    if (node.const_value != nullptr && !equal_values(value, node.const_value)) {
       fail(at, " does not match const");
     }
     if (node.enum_values != nullptr && !in_enum(value, node.enum_values)) fail(at, " is not in enum");
@@ -117,7 +177,7 @@ class ValueChecker {
   static bool in_enum(yyjson_mut_val* value, yyjson_mut_val* choices) {
     yyjson_mut_arr_iter it = yyjson_mut_arr_iter_with(choices);
     while (yyjson_mut_val* choice = yyjson_mut_arr_iter_next(&it)) {
-      if (yyjson_mut_equals(value, choice)) return true;
+      if (equal_values(value, choice)) return true;
     }
     return false;
   }

@@ -32,6 +32,45 @@ TEST(JsonSchemaValue, ConstThenEnumThenType) {
   EXPECT_THROW_MESSAGE(check("0", R"({"const":null})"), std::invalid_argument, "args at  does not match const");
 }
 
+TEST(JsonSchemaValue, ConstAndEnumCompareNumbersByValue) {
+  EXPECT_NO_THROW(check("1.0", R"({"const":1})"));
+  EXPECT_NO_THROW(check("1", R"({"const":1.0})"));
+  EXPECT_NO_THROW(check("-0.0", R"({"const":0})"));
+  EXPECT_NO_THROW(check(R"({"a":[2e0]})", R"({"const":{"a":[2]}})"));
+  EXPECT_NO_THROW(check("2.0", R"({"enum":["2",1,2]})"));
+  EXPECT_THROW_MESSAGE(check("9007199254740992.0", R"({"const":9007199254740993})"), std::invalid_argument,
+                       "args at  does not match const");
+  EXPECT_THROW_MESSAGE(check("18446744073709551615", R"({"enum":[-1,18446744073709551616]})"),
+                       std::invalid_argument, "args at  is not in enum");
+  // "type" still tells the two forms apart.
+  EXPECT_THROW_MESSAGE(check("1.0", R"({"const":1,"type":"integer"})"), std::invalid_argument,
+                       "args at  has the wrong JSON type");
+}
+
+// "const" and "enum" follow the host type's own comparison, on every edge of it.
+TEST(JsonSchemaValue, ConstAndEnumAgreeWithTheHostComparison) {
+  const std::string values[] = {
+      "0", "-0", "0.0", "-0.0", "1", "1.0", "1.5", "-1", "1e2", "100",
+      "9007199254740992", "9007199254740993", "9007199254740992.0",
+      "18446744073709551615", "18446744073709551616", "18446744073709549568", "18446744073709549568.0",
+      "9223372036854775808", "9223372036854775808.0", "-9223372036854775808", "-9223372036854775808.0",
+      "-9223372036854775807", R"("1")", "true", "null", "[1]", "[1.0]", R"({"a":-0})", R"({"a":0.0})"};
+  for (const std::string& expected : values) {
+    for (const std::string& value : values) {
+      const bool host = json::parse(value) == json::parse(expected);
+      for (const std::string& schema : {R"({"const":)" + expected + "}", R"({"enum":[)" + expected + "]}"}) {
+        bool accepted = true;
+        try {
+          check(value, schema);
+        } catch (const std::invalid_argument&) {
+          accepted = false;
+        }
+        EXPECT_EQ(accepted, host) << value << " against " << schema;
+      }
+    }
+  }
+}
+
 TEST(JsonSchemaValue, EmptyTypeListAndEmptyEnumRefuseEverything) {
   for (const char* value : {"null", "true", "1", R"("s")", "[]", "{}"}) {
     SCOPED_TRACE(value);

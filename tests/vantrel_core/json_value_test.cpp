@@ -75,9 +75,63 @@ TEST(JsonValue, EqualityIsDeepAndIgnoresMemberOrder) {
   EXPECT_TRUE(json::parse("null") == json()) << "the document-less null equals a parsed null";
   EXPECT_FALSE(json() == json(false));
   EXPECT_TRUE(json::parse("[1]")[0] == json::parse("[1]")[0]);
-  EXPECT_FALSE(json::parse("1") == json::parse("1.0"));
+  EXPECT_TRUE(json::parse("1") == json::parse("1.0")) << "numbers compare by value";
   EXPECT_TRUE(json::parse("-0")[0] == json::parse("-0")[0]);
   EXPECT_TRUE(json::parse("[5]")[0] == json::parse("[5]")[0]);
+}
+
+// NumberPair is two number texts and whether their values are equal.
+struct NumberPair {
+  const char* a;
+  const char* b;
+  bool equal;
+};
+
+// expect_compared checks each pair in both directions.
+void expect_compared(const std::vector<NumberPair>& pairs) {
+  for (const NumberPair& pair : pairs) {
+    const json a = json::parse(pair.a);
+    const json b = json::parse(pair.b);
+    EXPECT_EQ(a == b, pair.equal) << pair.a << " == " << pair.b;
+    EXPECT_EQ(b == a, pair.equal) << pair.b << " == " << pair.a;
+  }
+}
+
+TEST(JsonValue, NumbersCompareByValueWhateverTheirForm) {
+  expect_compared({{"1", "1.0", true}, {"100", "1e2", true}, {"1", "1.5", false}, {"2", "2", true},
+                   {R"([1,{"a":2}])", R"([1.0,{"a":2e0}])", true}, {"[1]", "[1.5]", false}});
+  json built = json::object();
+  built["a"] = json::parse("3");
+  EXPECT_TRUE(built == json::parse(R"({"a":3.0})"));
+  EXPECT_TRUE(json::parse("1").is_number_integer());
+  EXPECT_FALSE(json::parse("1.0").is_number_integer()) << "equal values keep their forms";
+}
+
+TEST(JsonValue, NumberEqualityIsExactAtTheEdges) {
+  expect_compared({
+      // 2^53 + 1 is no double: the real next to it is another number. Its own text
+      // written as a real is read as 2^53.
+      {"9007199254740993", "9007199254740992.0", false},
+      {"9007199254740992", "9007199254740992.0", true},
+      {"9007199254740993", "9007199254740993.0", false},
+      // The largest unsigned integer: its nearest real is 2^64, beyond every integer.
+      {"18446744073709551615", "18446744073709551615.0", false},
+      {"18446744073709551615", "18446744073709551616", false},
+      {"18446744073709549568", "18446744073709549568.0", true},  // the largest real below 2^64
+      // Unsigned against signed: the same 64 bits are different numbers.
+      {"-1", "18446744073709551615", false},
+      {"-0", "0", true},
+      {"9223372036854775808", "9223372036854775808.0", true},  // 2^63, unsigned
+      {"9223372036854775808", "-9223372036854775808.0", false},
+      {"9223372036854775808", "-9223372036854775808", false},
+      // Zero of either sign is one number.
+      {"-0.0", "0", true},
+      {"-0.0", "0.0", true},
+      {"-0.0", "-0", true},
+      // The most negative integer, -2^63, is a double exactly; its neighbour is not.
+      {"-9223372036854775808", "-9223372036854775808.0", true},
+      {"-9223372036854775807", "-9223372036854775808.0", false},
+  });
 }
 
 TEST(JsonValue, GetThrowsOnTypeMismatch) {
