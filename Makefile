@@ -1,6 +1,7 @@
-# The two everyday commands. Both install missing dependencies first (scripts/deps.sh is
-# idempotent and returns at once when everything is present), then configure and build.
-.PHONY: demo test deps clean
+# The two everyday commands, demo and test, then the Debian packages. Each installs
+# missing dependencies first (scripts/deps.sh is idempotent and returns at once when
+# everything is present), then configures and builds.
+.PHONY: demo test package deps clean
 
 deps:
 	@scripts/deps.sh --check >/dev/null 2>&1 || scripts/deps.sh
@@ -14,6 +15,12 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	ctest --preset dev
+
+# Debian packages of the libraries, built for /usr, into build/package/*.deb.
+package: deps
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
 
 clean:
 	rm -rf build
