@@ -9,8 +9,8 @@
 # runtime package depends on the runtime packages of the libraries it links, a
 # development package on its runtime package and on the development packages of the
 # libraries it links publicly (its headers include theirs). Our packages depend on one
-# another at exactly the same version, as Debian's shlibs policy for a version that keeps
-# no ABI promise asks.
+# another at exactly the same version: they are built together, and a 0.x library makes
+# no promise of a stable ABI from one version to the next.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zu)
