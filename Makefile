@@ -1,6 +1,7 @@
-# The two everyday commands. Both install missing dependencies first (scripts/deps.sh is
-# idempotent and returns at once when everything is present), then configure and build.
-.PHONY: demo test deps clean
+# The two everyday commands, demo and test, then the Debian packages and the API
+# reference. Each installs missing dependencies first (scripts/deps.sh is idempotent and
+# returns at once when everything is present), then configures and builds.
+.PHONY: demo test package docs deps clean
 
 deps:
 	@scripts/deps.sh --check >/dev/null 2>&1 || scripts/deps.sh
@@ -14,6 +15,17 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	ctest --preset dev
+
+# Debian packages of the libraries, built for /usr, into build/package/*.deb.
+package: deps
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
+
+# The API reference (Doxygen, warnings are errors), into build/dev/docs/html.
+docs: deps
+	cmake --preset dev
+	cmake --build --preset dev --target docs
 
 clean:
 	rm -rf build

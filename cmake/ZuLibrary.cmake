@@ -1,52 +1,88 @@
+# Where the CMake package is installed: find_package(zu CONFIG) reads it from there.
+set(ZU_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zu)
+
 # zu_add_library(<target>
-#   EXPORT_SET <zu|vantrel>      which installed package namespace the target joins
-#   EXPORT_NAME <name>           the name after the namespace (zu::<name>)
+#   NAMESPACE <zu|vantrel>       the namespace of its installed target (<namespace>::<name>)
+#   EXPORT_NAME <name>           the name after the namespace
 #   BUILDING_MACRO <macro>       defined while compiling the library, selects dllexport
+#   HEADERS <folder>             its public headers, laid out as they are installed
 #   SOURCES <files...>)
 #
 # Every shared library of the project is made the same way: hidden symbols, an export
-# macro of its own, the project version as VERSION and the major.minor pair as SONAME,
-# and install rules into the export set of its namespace.
+# macro of its own, the project version as VERSION and the major.minor pair as SONAME.
+# A library sees its own header folder and, through its links, those of its declared
+# dependencies only, so a stray include of another library's header does not compile.
+# What it installs goes into two components, <target> (the shared library a program
+# runs with) and <target>_dev (headers, the link-time name, its CMake targets and
+# pkg-config file), which become its runtime and development packages.
 function(zu_add_library target)
-  cmake_parse_arguments(ARG "" "EXPORT_SET;EXPORT_NAME;BUILDING_MACRO" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAMESPACE;EXPORT_NAME;BUILDING_MACRO;HEADERS" "SOURCES" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES})
-  add_library(${ARG_EXPORT_SET}::${ARG_EXPORT_NAME} ALIAS ${target})
   set_target_properties(${target} PROPERTIES
     VERSION ${PROJECT_VERSION}
-    SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
-    EXPORT_NAME ${ARG_EXPORT_NAME})
+    SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
   target_compile_definitions(${target} PRIVATE ${ARG_BUILDING_MACRO})
   # Calls between a library's own exported functions stay direct (and can be inlined);
   # nobody interposes on our symbols.
   target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-semantic-interposition>)
-  target_include_directories(${target} PUBLIC
-    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:zu_warnings>)
   # Every symbol a library needs must come from its declared dependencies. Sanitized
   # clang builds are the exception: their runtime is linked into the executable only.
   if(NOT MSVC AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     target_link_options(${target} PRIVATE "LINKER:--no-undefined")
   endif()
-  install(TARGETS ${target} EXPORT ${ARG_EXPORT_SET}Targets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  set_property(GLOBAL APPEND PROPERTY ZU_EXPORT_SETS ${ARG_EXPORT_SET})
+  _zu_install_library(${target} ${ARG_NAMESPACE} ${ARG_EXPORT_NAME} ${ARG_HEADERS} PUBLIC)
 endfunction()
 
-# zu_add_pkgconfig(<library> DESCRIPTION <text> [REQUIRES <pkgs...>] [REQUIRES_PRIVATE <pkgs...>])
-# writes and installs <library>.pc for consumers that do not use CMake.
+# zu_add_header_library(<target> NAMESPACE <ns> EXPORT_NAME <name> HEADERS <folder>)
+# is zu_add_library for headers alone: an INTERFACE target with only a development
+# component.
+function(zu_add_header_library target)
+  cmake_parse_arguments(ARG "" "NAMESPACE;EXPORT_NAME;HEADERS" "" ${ARGN})
+  add_library(${target} INTERFACE)
+  _zu_install_library(${target} ${ARG_NAMESPACE} ${ARG_EXPORT_NAME} ${ARG_HEADERS} INTERFACE)
+endfunction()
+
+# The part both kinds share: the alias, the header folder, and the install rules into
+# the library's own export set, read back by cmake/zuConfig.cmake.in.
+function(_zu_install_library target namespace export_name headers scope)
+  add_library(${namespace}::${export_name} ALIAS ${target})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${export_name})
+  cmake_path(ABSOLUTE_PATH headers BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${target} ${scope}
+    $<BUILD_INTERFACE:${headers}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  install(TARGETS ${target} EXPORT ${target}Targets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${target}
+      NAMELINK_COMPONENT ${target}_dev
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${target}_dev
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${target})
+  install(DIRECTORY ${headers}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+    COMPONENT ${target}_dev FILES_MATCHING PATTERN "*.hpp")
+  install(EXPORT ${target}Targets NAMESPACE ${namespace}::
+    DESTINATION ${ZU_CMAKE_DIR} COMPONENT ${target}_dev)
+  # The package reads the export sets in this order, which is the order the libraries
+  # are added: each after those it links.
+  set_property(GLOBAL APPEND PROPERTY ZU_INSTALLED_LIBRARIES ${target})
+endfunction()
+
+# zu_add_pkgconfig(<library> DESCRIPTION <text> [REQUIRES <modules...>] [HEADER_ONLY])
+# writes and installs <library>.pc for consumers that do not use CMake. REQUIRES names
+# the modules whose headers the library's own headers include. The libraries are shared
+# and link their outside dependencies privately, so nothing else is required.
 function(zu_add_pkgconfig library)
-  cmake_parse_arguments(ARG "" "DESCRIPTION" "REQUIRES;REQUIRES_PRIVATE" ${ARGN})
+  cmake_parse_arguments(ARG "HEADER_ONLY" "DESCRIPTION" "REQUIRES" ${ARGN})
   string(REPLACE ";" ", " PC_REQUIRES "${ARG_REQUIRES}")
-  string(REPLACE ";" ", " PC_REQUIRES_PRIVATE "${ARG_REQUIRES_PRIVATE}")
   set(PC_NAME ${library})
+  if(ARG_HEADER_ONLY)
+    set(PC_LIBS "")
+  else()
+    set(PC_LIBS "-L\${libdir} -l${library}")
+  endif()
   file(RELATIVE_PATH PC_UP "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
   set(PC_DESCRIPTION "${ARG_DESCRIPTION}")
   configure_file(${PROJECT_SOURCE_DIR}/cmake/library.pc.in
     ${PROJECT_BINARY_DIR}/pkgconfig/${library}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${library}.pc
-    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${library}_dev)
 endfunction()

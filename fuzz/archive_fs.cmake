@@ -1,9 +1,10 @@
 # Names reach the archive file system from callers and from directory listings of a
 # store that others may have written into. The rules are compiled straight into the
-# target: they need nothing else of the library.
+# target: they need nothing else of the library, only its public headers and the private
+# ones beside its sources.
 zu_add_fuzzer(archive_fs_names
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/archive_fs/names.cpp
           ${PROJECT_SOURCE_DIR}/core/archive_fs/names.cpp
           ${PROJECT_SOURCE_DIR}/core/archive_fs/status.cpp)
 target_include_directories(fuzz_archive_fs_names PRIVATE
-  ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/core)
+  $<TARGET_PROPERTY:zu_core,INTERFACE_INCLUDE_DIRECTORIES> ${PROJECT_SOURCE_DIR}/core)

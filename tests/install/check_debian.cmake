@@ -1,0 +1,145 @@
+# cmake -P script: make the Debian packages of BUILD_DIR with CPACK, check their names,
+# dependencies and contents, unpack them (dpkg -x) into scratch roots and build the
+# consumer project against each root: every package in one, and in another only
+# libvantrel-mcp-types-dev with what its Depends pull in.
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/consumer.cmake)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+run(${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
+
+# The packages, and for each the packages of ours it must depend on (exactly those) and
+# the outside ones it must depend on (at least those, from dpkg-shlibdeps).
+set(expected
+  "libzu-json0.1|                       |libc6 libstdc++6 libyyjson0"
+  "libzu-descriptor0.1|                 |libc6 libstdc++6"
+  "libzu-core0.1|libzu-json0.1 libzu-descriptor0.1|libc6 libstdc++6 libssl3"
+  "libvantrel-core0.1|                  |libc6 libstdc++6 libyyjson0"
+  "libvantrel-mcp-types0.1|libvantrel-core0.1|libc6 libstdc++6 libyyjson0"
+  "libzu-dev-common|                    |"
+  "libzu-records-dev|libzu-dev-common   |"
+  "libzu-json-dev|libzu-json0.1 libzu-dev-common|"
+  "libzu-descriptor-dev|libzu-descriptor0.1 libzu-dev-common|"
+  "libzu-core-dev|libzu-core0.1 libzu-json-dev libzu-descriptor-dev libzu-records-dev libzu-dev-common|"
+  "libvantrel-core-dev|libvantrel-core0.1 libzu-dev-common|"
+  "libvantrel-mcp-types-dev|libvantrel-mcp-types0.1 libvantrel-core-dev libzu-records-dev libzu-dev-common|")
+
+function(field out deb name)
+  execute_process(COMMAND dpkg-deb --field ${deb} ${name} RESULT_VARIABLE code
+    OUTPUT_VARIABLE value OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb cannot read ${deb}")
+  endif()
+  set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+
+file(GLOB debs ${WORK_DIR}/packages/*.deb)
+set(packages "")
+foreach(deb IN LISTS debs)
+  field(name ${deb} Package)
+  field(version_${name} ${deb} Version)
+  field(depends ${deb} Depends)
+  set(deb_${name} ${deb})
+  set(depends_${name} "${depends}")
+  list(APPEND packages ${name})
+endforeach()
+
+set(expected_packages "")
+foreach(row IN LISTS expected)
+  string(REPLACE "|" ";" row "${row}")
+  list(GET row 0 name)
+  list(APPEND expected_packages ${name})
+endforeach()
+list(SORT packages)
+list(SORT expected_packages)
+if(NOT packages STREQUAL expected_packages)
+  message(FATAL_ERROR "cpack made ${packages}\nexpected ${expected_packages}")
+endif()
+
+foreach(row IN LISTS expected)
+  string(REPLACE "|" ";" row "${row}")
+  list(GET row 0 name)
+  list(GET row 1 own)
+  list(GET row 2 outside)
+  separate_arguments(own UNIX_COMMAND "${own}")
+  separate_arguments(outside UNIX_COMMAND "${outside}")
+  # "a (>= 1), b" becomes the list of entries "a (>= 1)" and "b".
+  string(REPLACE ", " ";" entries "${depends_${name}}")
+  set(own_found "")
+  set(outside_found "")
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "^[a-z0-9.+-]+" dependency "${entry}")
+    if(dependency IN_LIST packages)
+      # Our packages keep no ABI promise between versions: exactly this build's version.
+      if(NOT entry STREQUAL "${dependency} (= ${version_${dependency}})")
+        message(FATAL_ERROR "${name} depends on \"${entry}\", not on exactly this version")
+      endif()
+      list(APPEND own_found ${dependency})
+    else()
+      execute_process(COMMAND dpkg-query -W -f=\${Status} ${dependency}
+        OUTPUT_VARIABLE status ERROR_QUIET)
+      if(NOT status STREQUAL "install ok installed")
+        message(FATAL_ERROR "${name} depends on ${dependency}, which is no installed package")
+      endif()
+      list(APPEND outside_found ${dependency})
+    endif()
+  endforeach()
+  list(SORT own)
+  list(SORT own_found)
+  if(NOT own STREQUAL own_found)
+    message(FATAL_ERROR "${name} depends on our packages ${own_found}, expected ${own}")
+  endif()
+  foreach(dependency IN LISTS outside)
+    if(NOT dependency IN_LIST outside_found)
+      message(FATAL_ERROR "${name} does not depend on ${dependency}: ${depends_${name}}")
+    endif()
+  endforeach()
+endforeach()
+
+# Runtime packages hold the shared library under its SONAME and nothing else; no file is
+# in two packages, which dpkg would refuse to install.
+set(all_files "")
+foreach(name IN LISTS packages)
+  execute_process(COMMAND dpkg-deb --contents ${deb_${name}} OUTPUT_VARIABLE listing)
+  string(REPLACE "\n" ";" lines "${listing}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[^d][^ ]* .* \\./([^ ]+)( -> .*)?$")
+      set(file ${CMAKE_MATCH_1})
+      if(file IN_LIST all_files)
+        message(FATAL_ERROR "${file} is in two packages, one of them ${name}")
+      endif()
+      list(APPEND all_files ${file})
+      if(NOT name MATCHES "-dev" AND NOT file MATCHES "^usr/lib/(.*/)?lib[a-z_]+\\.so\\.[0-9.]+$")
+        message(FATAL_ERROR "the runtime package ${name} holds ${file}")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+
+# unpack(<root> <packages...>) unpacks the packages as dpkg would install them.
+function(unpack root)
+  foreach(name IN LISTS ARGN)
+    run(dpkg -x ${deb_${name}} ${root})
+  endforeach()
+endfunction()
+
+unpack(${WORK_DIR}/root ${packages})
+check_consumer(${WORK_DIR}/root/usr all ${WORK_DIR}/consumer)
+
+# What apt would install for libvantrel-mcp-types-dev, among our packages.
+set(closure libvantrel-mcp-types-dev)
+set(queue libvantrel-mcp-types-dev)
+while(queue)
+  list(POP_FRONT queue name)
+  string(REPLACE ", " ";" entries "${depends_${name}}")
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "^[a-z0-9.+-]+" dependency "${entry}")
+    if(dependency IN_LIST packages AND NOT dependency IN_LIST closure)
+      list(APPEND closure ${dependency})
+      list(APPEND queue ${dependency})
+    endif()
+  endforeach()
+endwhile()
+unpack(${WORK_DIR}/mcp_types_root ${closure})
+check_consumer(${WORK_DIR}/mcp_types_root/usr mcp_types ${WORK_DIR}/mcp_types_consumer)
+message(STATUS "Debian packages checked and consumed from their unpacked files")
