@@ -1,27 +1,21 @@
 #!/usr/bin/env bash
 # Installs every build and test dependency of the project on a Debian 12 machine.
 # Idempotent: a second run changes nothing. Must run as root (or under sudo).
+#
+#   usage: deps.sh [--check] [--windows] [--yyjson-source FILE]
+#
 # With --check it only reports, by its exit status, whether anything is missing.
 # With --windows it also installs what the cross build for 64-bit Windows needs (the
 # `windows` preset): mingw-w64 with POSIX threads, Wine to run the tests, the source
-# package tools, and then scripts/windows-deps.sh builds yyjson, libcrypto and GoogleTest
-# for Windows from Debian's sources into a cache outside the clone.
+# package tools, and then scripts/windows-deps.sh builds yyjson (from yyjson's 0.12.0
+# release archive, FILE or ../shared/deps/yyjson-0.12.0.tar.xz beside the clone), libcrypto
+# (from Debian's OpenSSL source package) and GoogleTest for Windows into a cache outside
+# the clone.
 #
 # yyjson 0.12 exists only in Debian's unstable suite. We add that suite from the mirror
 # this machine already uses, pinned low so that apt never upgrades anything else from it,
 # and ask for libyyjson-dev from it explicitly.
 set -euo pipefail
-
-check=0
-windows=0
-for arg in "$@"; do
-  case "$arg" in
-    --check) check=1 ;;
-    --windows) windows=1 ;;
-    *) echo "usage: $0 [--check] [--windows]" >&2; exit 2 ;;
-  esac
-done
-here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
   build-essential cmake pkg-config git
@@ -35,15 +29,34 @@ packages=(
 
 # GCC 12's win32 thread model has no std::thread or std::mutex, so the cross compilers are
 # the POSIX-thread ones (x86_64-w64-mingw32-g++-posix, with libwinpthread). `wine` brings
-# the `wine` command over wine64; dpkg-dev unpacks source packages; googletest ships the
-# sources that are compiled for Windows.
+# the `wine` command over wine64; dpkg-dev unpacks the OpenSSL source package; googletest
+# ships the sources that are compiled for Windows.
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine64 dpkg-dev googletest
 )
 
+unstable_list=/etc/apt/sources.list.d/zu-unstable.list
+unstable_pin=/etc/apt/preferences.d/zu-unstable
+unstable_pin_text=$'Package: *\nPin: release a=unstable\nPin-Priority: 100\n\nPackage: libyyjson-dev libyyjson0\nPin: release a=unstable\nPin-Priority: 500'
+# The Windows build of libcrypto comes from the machine's own release's OpenSSL source
+# package, which apt only offers with a deb-src entry.
+sources_list=/etc/apt/sources.list.d/zu-sources.list
+
+usage() {
+  echo "usage: $0 [--check] [--windows] [--yyjson-source FILE]" >&2
+  exit 2
+}
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# write_if_changed FILE TEXT: FILE holds exactly TEXT afterwards, written only if it did not.
+write_if_changed() {
+  if [ ! -f "$1" ] || [ "$(cat "$1")" != "$2" ]; then
+    printf '%s\n' "$2" | as_root tee "$1" >/dev/null
+  fi
 }
 
 # The first Debian archive URI configured on this machine, from either source format.
@@ -67,11 +80,8 @@ have_yyjson_012() {
   [ -n "$v" ] && dpkg --compare-versions "$v" ge 0.12.0
 }
 
-# The Windows builds of yyjson and libcrypto come from source packages, which apt only
-# offers with deb-src entries: the machine's own release for OpenSSL, unstable for yyjson.
-# apt refuses two entries of one suite that name different keys, so the entry for the
-# machine's release repeats the Signed-By of the configured one (deb822 sources).
-sources_list=/etc/apt/sources.list.d/zu-sources.list
+# apt refuses two entries of one suite that name different keys, so the deb-src entry
+# repeats the Signed-By of the configured one (deb822 sources).
 find_signed_by() {
   compgen -G "/etc/apt/sources.list.d/*.sources" >/dev/null || return 0
   awk -v uri="$1" '
@@ -80,16 +90,39 @@ find_signed_by() {
     /^[[:space:]]*Signed-By:/ { key = $2 }
     END { if (hit && key != "") print key }' /etc/apt/sources.list.d/*.sources | head -n 1
 }
+
 sources_text() {
-  local mirror=$1 codename key options=""
+  local codename key options=""
   codename=$(. /etc/os-release && printf '%s' "$VERSION_CODENAME")
-  key=$(find_signed_by "$mirror")
+  key=$(find_signed_by "$1")
   [ -n "$key" ] && options="[signed-by=$key] "
-  printf 'deb-src %s%s %s main\ndeb-src %s unstable main' "$options" "$mirror" "$codename" "$mirror"
+  printf 'deb-src %s%s %s main' "$options" "$1" "$codename"
 }
+
+# The deb-src entry is checked by its suite only, so that --check looks up no mirror.
 have_sources() {
-  [ -f "$sources_list" ] && [ "$(cat "$sources_list")" = "$(sources_text "$(find_mirror)")" ]
+  [ -f "$sources_list" ] && grep -q "^deb-src .* $(. /etc/os-release && printf '%s' "$VERSION_CODENAME") main\$" "$sources_list"
 }
+
+windows_ready() {
+  [ "$windows" -eq 0 ] && return 0
+  have_sources && "$here/windows-deps.sh" "${windows_args[@]}" --check >/dev/null 2>&1
+}
+
+check=0
+windows=0
+windows_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --check) check=1 ;;
+    --windows) windows=1 ;;
+    --yyjson-source) [ $# -ge 2 ] || usage; windows_args+=(--yyjson-source "$2"); shift ;;
+    --yyjson-source=*) windows_args+=("$1") ;;
+    *) usage ;;
+  esac
+  shift
+done
+here=$(cd "$(dirname "$0")" && pwd)
 
 missing=()
 wanted=("${packages[@]}")
@@ -97,11 +130,6 @@ wanted=("${packages[@]}")
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-
-windows_ready() {
-  [ "$windows" -eq 0 ] && return 0
-  have_sources && "$here/windows-deps.sh" --check >/dev/null 2>&1
-}
 
 if [ ${#missing[@]} -eq 0 ] && have_yyjson_012 && windows_ready; then
   echo "deps.sh: every dependency is present"
@@ -113,32 +141,21 @@ if [ "$check" -eq 1 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-
-if ! have_yyjson_012; then
+need_sources=0
+[ "$windows" -eq 1 ] && ! have_sources && need_sources=1
+if ! have_yyjson_012 || [ "$need_sources" -eq 1 ]; then
   mirror=$(find_mirror)
   if [ -z "$mirror" ]; then
-    echo "deps.sh: no Debian mirror found in the apt sources; cannot add the unstable suite" >&2
+    echo "deps.sh: no Debian mirror found in the apt sources; cannot add apt sources" >&2
     exit 1
-  fi
-  list=/etc/apt/sources.list.d/zu-unstable.list
-  line="deb $mirror unstable main"
-  if [ ! -f "$list" ] || [ "$(cat "$list")" != "$line" ]; then
-    printf '%s\n' "$line" | as_root tee "$list" >/dev/null
-  fi
-  pin=/etc/apt/preferences.d/zu-unstable
-  pin_text=$'Package: *\nPin: release a=unstable\nPin-Priority: 100\n\nPackage: libyyjson-dev libyyjson0\nPin: release a=unstable\nPin-Priority: 500'
-  if [ ! -f "$pin" ] || [ "$(cat "$pin")" != "$pin_text" ]; then
-    printf '%s\n' "$pin_text" | as_root tee "$pin" >/dev/null
   fi
 fi
-
-if [ "$windows" -eq 1 ] && ! have_sources; then
-  mirror=$(find_mirror)
-  if [ -z "$mirror" ]; then
-    echo "deps.sh: no Debian mirror found in the apt sources; cannot add source entries" >&2
-    exit 1
-  fi
-  printf '%s\n' "$(sources_text "$mirror")" | as_root tee "$sources_list" >/dev/null
+if ! have_yyjson_012; then
+  write_if_changed "$unstable_list" "deb $mirror unstable main"
+  write_if_changed "$unstable_pin" "$unstable_pin_text"
+fi
+if [ "$need_sources" -eq 1 ]; then
+  write_if_changed "$sources_list" "$(sources_text "$mirror")"
 fi
 
 as_root apt-get update -q
@@ -150,6 +167,6 @@ if ! have_yyjson_012; then
 fi
 have_yyjson_012 || { echo "deps.sh: libyyjson-dev 0.12 could not be installed" >&2; exit 1; }
 if [ "$windows" -eq 1 ]; then
-  as_root "$here/windows-deps.sh"
+  as_root "$here/windows-deps.sh" "${windows_args[@]}"
 fi
 echo "deps.sh: done"
