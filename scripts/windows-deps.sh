@@ -65,21 +65,24 @@ openssl_version() {
   printf '%s\n' "$version" | { if [ -w "$cache" ]; then tee "$memo"; else cat; fi; }
 }
 
-# unpack_yyjson: unpacks the archive into $work/yyjson and refuses it unless both source
-# files are exactly the release's.
+# unpack_yyjson DIR: unpacks the archive into DIR and refuses it unless both source files
+# are exactly the release's.
 unpack_yyjson() {
   if [ ! -f "$yyjson_source" ]; then
     echo "windows-deps.sh: no yyjson source archive at $yyjson_source; give yyjson's" \
          "$yyjson_version release archive with --yyjson-source FILE or ZU_YYJSON_SOURCE" >&2
     exit 1
   fi
-  mkdir "$work/yyjson"
-  tar -xf "$yyjson_source" -C "$work/yyjson" --strip-components=1 --no-same-owner
+  mkdir -p "$1"
+  if ! tar -xf "$yyjson_source" -C "$1" --strip-components=1 --no-same-owner; then
+    echo "windows-deps.sh: $yyjson_source cannot be unpacked" >&2
+    exit 1
+  fi
   local file expected actual
   for file in yyjson.c yyjson.h; do
     expected=$yyjson_c_sha256
     [ "$file" = yyjson.h ] && expected=$yyjson_h_sha256
-    actual=$(sha256sum "$work/yyjson/src/$file" 2>/dev/null | cut -d' ' -f1 || true)
+    actual=$(sha256sum "$1/src/$file" 2>/dev/null | cut -d' ' -f1 || true)
     if [ "$actual" != "$expected" ]; then
       echo "windows-deps.sh: $yyjson_source is not yyjson $yyjson_version: src/$file has" \
            "SHA-256 ${actual:-(missing)}, expected $expected" >&2
@@ -162,9 +165,16 @@ toolchain=$root/cmake/toolchains/mingw-w64-x86_64.cmake
 codename=$(. /etc/os-release && printf '%s' "$VERSION_CODENAME")
 [ -n "$yyjson_source" ] || yyjson_source=$root/../shared/deps/yyjson-$yyjson_version.tar.xz
 
+yyjson_dir=$cache/yyjson-$yyjson_version
+# A wrong yyjson archive is refused first, before apt or the cache is asked anything.
+if [ "$check" -eq 0 ] && ! built "$yyjson_dir"; then
+  probe=$(mktemp -d)
+  (unpack_yyjson "$probe/yyjson") || { rm -rf "$probe"; exit 1; }
+  rm -rf "$probe"
+fi
+
 [ "$check" -eq 1 ] || mkdir -p "$cache"
 openssl=$(openssl_version)
-yyjson_dir=$cache/yyjson-$yyjson_version
 openssl_dir=$cache/openssl-$openssl
 gtest_dir=$cache/googletest-$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || true)
 
@@ -191,7 +201,7 @@ trap 'rm -rf "$work"' EXIT
 # Every source is unpacked and checked before anything is built, so that a wrong yyjson
 # archive or a source package the mirror does not serve ends the run in seconds, not after
 # the long libcrypto build.
-built "$yyjson_dir" || unpack_yyjson
+built "$yyjson_dir" || unpack_yyjson "$work/yyjson"
 built "$openssl_dir" || fetch_openssl
 
 built "$openssl_dir" || build_libcrypto
