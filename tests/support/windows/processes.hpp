@@ -35,8 +35,9 @@ int run_child(const std::string& name, const std::vector<std::string>& arguments
 // object ends is terminated.
 class Child {
  public:
-  // Child starts this program as a child running `name` with `arguments`; the test fails
-  // when it cannot be started.
+  // Child starts this program as a child running `name` with `arguments` (ASCII text,
+  // such as paths under the temporary folder: the child reads its command line in the
+  // ANSI code page); the test fails when it cannot be started.
   Child(const std::string& name, const std::vector<std::string>& arguments);
   ~Child();
   Child(const Child&) = delete;
