@@ -27,6 +27,24 @@ ZU_TEST_CHILD(hold_shared) {
   return released ? 0 : 2;
 }
 
+// stamp_times: sets the event arguments[1] once it has stamped arguments[0] with a first
+// last-write time, then stamps ever new times, as fast as it can, until it is ended. The
+// right to write attributes is not governed by share modes, so the library's open, which
+// shares reads only, does not keep it out.
+ZU_TEST_CHILD(stamp_times) {
+  const HANDLE file = ::CreateFileW(wide(arguments.at(0)).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  Event ready(arguments.at(1));
+  for (LONGLONG tick = 130'000'000'000'000'000;; tick += 10'000'000) {
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime.QuadPart = tick;
+    if (::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic)) == 0) return 2;
+    ready.set();
+  }
+}
+
 class NtStore : public ::testing::Test {
  protected:
   NtStore() : store_(open_store(scratch_.path())) {}
@@ -267,6 +285,27 @@ TEST_F(NtStore, ReadAllTakesAFileOfExactlyMaxSizeAndRefusesOneByteMore) {
   EXPECT_THROW(static_cast<void>(read_all(file, 999)), Rejected);
   make_file(scratch_.at("empty"), "");
   EXPECT_EQ(read_all(open_file(store_, "empty", false), 0), "");
+}
+
+TEST_F(NtStore, ReadAllRefusesAFileWhoseTimesChangeWhileItIsRead) {
+  make_file(scratch_.at("busy"), std::string(std::size_t{32} << 20, 'r'));
+  const Handle file = open_file(store_, "busy", false);
+  int refused = 0;
+  {
+    Event ready;
+    Child stamper("stamp_times", {scratch_.at("busy"), ready.name()});
+    ASSERT_TRUE(ready.wait()) << "the other process could not stamp the file";
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      try {
+        static_cast<void>(read_all(file, std::size_t{64} << 20));
+      } catch (const Rejected&) {
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GT(refused, 0);
+  // At rest the same file reads back whole.
+  EXPECT_EQ(read_all(file, std::size_t{64} << 20).size(), std::size_t{32} << 20);
 }
 
 TEST_F(NtStore, ReadAllReadsFromTheStartWhereverThePositionIs) {
