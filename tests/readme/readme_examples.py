@@ -9,9 +9,13 @@ name is an error, so no example can be added that nothing checks.
       writes each named section's program to OUTDIR/NAME.cpp (only when its text
       changed, so an unchanged README rebuilds nothing).
   run README SECTION PROGRAM [--exit N] [--stderr-contains TEXT] [--fresh-directory]
+                             [--mask REGEX]...
       runs PROGRAM (with a new private directory as its one argument when asked, removed
       afterwards), expects the exit status N (0 unless given) and, when the section shows
-      what the program prints in a ```text block after the program, exactly that output.
+      what the program prints in a ```text block after the program (or, in a section
+      without a program, in its first ```text block), exactly that output. Each REGEX
+      names what differs from run to run (a temporary path, a random key); its matches
+      are replaced on both sides before they are compared.
 """
 import os
 import re
@@ -79,8 +83,9 @@ def extract(readme, outdir, pairs):
 
 
 def expected_output(blocks):
-    """The first text block after the program, or None."""
-    after = False
+    """The first text block after the section's program, or in a section without one its
+    first text block; None when there is none."""
+    after = not any(language == "cpp" for language, _, _ in blocks)
     for language, _, text in blocks:
         if language == "cpp":
             after = True
@@ -91,11 +96,13 @@ def expected_output(blocks):
 
 def run(readme, title, binary, options):
     found = sections(readme)
-    program(found, title)
+    if title not in found:
+        sys.exit(f"README has no section '{title}' with a block")
     blocks = found[title]
     exit_status = 0
     stderr_contains = None
     fresh = False
+    masks = []
     while options:
         option = options.pop(0)
         if option == "--exit":
@@ -104,6 +111,8 @@ def run(readme, title, binary, options):
             stderr_contains = options.pop(0)
         elif option == "--fresh-directory":
             fresh = True
+        elif option == "--mask":
+            masks.append(re.compile(options.pop(0)))
         else:
             sys.exit(f"unknown option {option}")
 
@@ -120,7 +129,13 @@ def run(readme, title, binary, options):
     if done.returncode != exit_status:
         failures.append(f"exit status {done.returncode}, expected {exit_status}")
     want = expected_output(blocks)
-    if want is not None and done.stdout != want:
+    if want is None and not any(language == "cpp" for language, _, _ in blocks):
+        failures.append("the section shows no output to compare with")
+    got = done.stdout
+    for mask in masks:
+        want = want if want is None else mask.sub("<varies>", want)
+        got = mask.sub("<varies>", got)
+    if want is not None and got != want:
         failures.append(f"output differs from the README's:\n{want}")
     if stderr_contains is not None and stderr_contains not in done.stderr:
         failures.append(f"standard error lacks '{stderr_contains}'")
