@@ -5,7 +5,7 @@
 // answer). Each request gets a native context and each reply a replay token, which
 // decide whether the reply's native material (the signed thinking) may be sent back.
 // A changed configuration, and a provider of the "openai.responses" family, are both
-// refused that material. The conversation is then saved in a native archive, loaded
+// refused that material, and their contexts say why and at which message. The conversation is then saved in a native archive, loaded
 // back and continued; the same save gives the same key and writes nothing; a flipped
 // byte, a record under another record's name and a copied key file are each refused.
 //

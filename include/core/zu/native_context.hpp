@@ -98,8 +98,8 @@ class NativeContext {
 
   // RefusalReason says why a binding ended before the end of the history. Every way that
   // `bound` or `history_replayable` ends up false has one value, so `refusal` is none
-  // exactly when both flags are true. The values are not persisted; they are listed in
-  // the order the binding meets them.
+  // exactly when both flags are true. The values are not persisted; they are grouped by
+  // the step of the binding that decides them.
   enum class RefusalReason : std::int32_t {
     // none: the descriptor, the configuration and the whole history were bound.
     none = 0,
