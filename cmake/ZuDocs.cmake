@@ -30,7 +30,7 @@ foreach(library IN LISTS libraries)
 endforeach()
 list(REMOVE_DUPLICATES header_dirs)
 list(JOIN header_dirs " " ZU_DOCS_STRIP)
-set(ZU_DOCS_INPUT "${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/native_archive.md ${ZU_DOCS_STRIP}")
+set(ZU_DOCS_INPUT "${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/native_archive.md ${PROJECT_SOURCE_DIR}/docs/native_replay.md ${ZU_DOCS_STRIP}")
 configure_file(${PROJECT_SOURCE_DIR}/docs/Doxyfile.in ${PROJECT_BINARY_DIR}/Doxyfile @ONLY)
 
 add_custom_target(docs

@@ -5,7 +5,7 @@
 // answer). Each request gets a native context and each reply a replay token, which
 // decide whether the reply's native material (the signed thinking) may be sent back.
 // A changed configuration, and a provider of the "openai.responses" family, are both
-// refused that material. The conversation is then saved in a native archive, loaded
+// refused that material, and their contexts say why and at which message. The conversation is then saved in a native archive, loaded
 // back and continued; the same save gives the same key and writes nothing; a flipped
 // byte, a record under another record's name and a copied key file are each refused.
 //
@@ -13,11 +13,13 @@
 //   zu_demo --keep DIR    works in DIR (which must not exist yet) and leaves it there
 //
 // Every expectation is printed with its outcome; the exit status is 1 if any failed.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -44,7 +46,8 @@ int g_checked = 0;
 void expect(bool held, std::string_view what) {
   ++g_checked;
   if (!held) ++g_failed;
-  std::printf("   %s %.*s\n", held ? "ok    " : "FAILED", static_cast<int>(what.size()), what.data());
+  std::printf("   %s %.*s\n", held ? "ok    " : "FAILED", static_cast<int>(what.size()),
+              what.data());
 }
 
 void heading(const char* title) { std::printf("\n== %s\n", title); }
@@ -83,7 +86,8 @@ std::shared_ptr<const zu::json::Document> json(const std::string& text) {
   if (auto* error = std::get_if<zu::json::ParseError>(&parsed)) {
     throw std::runtime_error("demo JSON refused: " + error->message);
   }
-  return std::make_shared<const zu::json::Document>(std::get<zu::json::Document>(std::move(parsed)));
+  return std::make_shared<const zu::json::Document>(
+      std::get<zu::json::Document>(std::move(parsed)));
 }
 
 zu::Message text_message(zu::Role role, std::string text) {
@@ -102,21 +106,23 @@ std::shared_ptr<const zu::descriptor::DescriptorPolicy> demo_policy() {
                                                        .max_block_count = 256});
 }
 
-zu::descriptor::ValidatedDescriptor provider(const char* family, const char* id, const char* path) {
-  return zu::descriptor::ValidatedDescriptor({.revision = 3,
-                                              .id = id,
-                                              .family = family,
-                                              .base_url = "https://api.example.test",
-                                              .paths = {path, path},
-                                              .request_model_member = "model",
-                                              .request_messages_member = "messages",
-                                              .request_stream_member = "stream",
-                                              .max_output_tokens_member = "max_tokens",
-                                              .usage_path = {"usage"},
-                                              .headers = {{"x-team", "demo"}},
-                                              .stop_mappings = {{"end_turn", zu::StopKind::turn_ended},
-                                                                {"tool_use", zu::StopKind::tool_use}},
-                                              .policy = demo_policy()});
+zu::descriptor::ValidatedDescriptor provider(const char* family, const char* id,
+                                             const char* path) {
+  return zu::descriptor::ValidatedDescriptor(
+      {.revision = 3,
+       .id = id,
+       .family = family,
+       .base_url = "https://api.example.test",
+       .paths = {path, path},
+       .request_model_member = "model",
+       .request_messages_member = "messages",
+       .request_stream_member = "stream",
+       .max_output_tokens_member = "max_tokens",
+       .usage_path = {"usage"},
+       .headers = {{"x-team", "demo"}},
+       .stop_mappings = {{"end_turn", zu::StopKind::turn_ended},
+                         {"tool_use", zu::StopKind::tool_use}},
+       .policy = demo_policy()});
 }
 
 const char* kSearchSchema =
@@ -126,15 +132,29 @@ const char* kSearchSchema =
 // The MCP server's tool list, as the host's MCP client received it.
 vantrel::mcp::ListToolsPage server_tools() {
   return vantrel::mcp::ListToolsPage::from_json(vantrel::json::parse(
-      std::string(R"({"tools":[{"name":"search","description":"Search the web","inputSchema":)") +
-      kSearchSchema + "}]}"));
+      std::string(R"({"tools":[{"name":"search","description":"Search the web",)") +
+      R"("inputSchema":)" + kSearchSchema + "}]}"));
 }
+
+// The settings every request of the conversation goes out with, after the descriptor's
+// policy resolved them: the same on every turn, or the replies' thinking cannot go back.
+const zu::descriptor::EffectiveChoices kChoices{
+    .max_output_tokens = 1024, .thinking_enabled = true, .thinking_budget_tokens = 512};
 
 zu::messages::Request request(const Messages& history, const char* tool_description) {
   zu::messages::Request r{.model = "model-large", .system = "Answer briefly."};
   r.messages = history;
-  r.tools.push_back({.name = "search", .description = tool_description, .parameters = json(kSearchSchema)});
+  r.tools.push_back(
+      {.name = "search", .description = tool_description, .parameters = json(kSearchSchema)});
   return r;
+}
+
+// context makes the native context of the request that carries `history`.
+std::shared_ptr<const zu::NativeContext> context(
+    const zu::descriptor::ValidatedDescriptor& anthropic, const Messages& history,
+    const char* tool_description = "Search the web") {
+  return zu::CodecAccess::context(anthropic, request(history, tool_description), kChoices,
+                                  /*streaming=*/false);
 }
 
 // answer attaches the provider's reply to the conversation with its replay token.
@@ -145,6 +165,16 @@ zu::Message answer(const std::shared_ptr<const zu::NativeContext>& context, zu::
   return reply;
 }
 
+zu::Message reply(const char* id, std::vector<zu::ContentBlock> blocks) {
+  return {id, zu::Role::assistant, std::move(blocks), nullptr, nullptr};
+}
+
+// refusal_is says whether `context` refused its history for `reason` at `position`.
+bool refusal_is(const zu::NativeContext& context, zu::NativeContext::RefusalReason reason,
+                std::uint64_t position) {
+  return context.refusal == reason && context.refusal_position == position;
+}
+
 // ---------------------------------------------------------------------------------------
 // The conversation
 
@@ -153,75 +183,91 @@ struct Conversation {
   Messages next_turn;  // the history of a fourth turn, for continuing after a load
 };
 
-Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
-  const vantrel::mcp::ListToolsPage tools = server_tools();
-  Messages history{text_message(zu::Role::user, "What is the capital of France?")};
-
+void first_turn(const zu::descriptor::ValidatedDescriptor& anthropic, Messages& history) {
   heading("Turn 1: anthropic.messages, model-large");
-  auto context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
-  history.push_back(answer(context,
-                           {"msg_1", zu::Role::assistant,
-                            {zu::Thinking{"A geography question; no tool needed.", "sig-Jq83"},
-                             zu::Text{"Paris."}},
-                            nullptr, nullptr},
+  history.push_back(text_message(zu::Role::user, "What is the capital of France?"));
+  history.push_back(answer(context(anthropic, history),
+                           reply("msg_1", {zu::Thinking{"A geography question; no tool needed.",
+                                                        "sig-Jq83"},
+                                           zu::Text{"Paris."}}),
                            zu::StopKind::turn_ended));
   for (const zu::Message& m : history) say(m);
   expect(history.back().replay->valid,
          "the reply's replay token is valid: its signed thinking may go back to this provider");
+}
 
+// arguments_fit checks a tool call's arguments against the MCP tool's input schema.
+bool arguments_fit(const zu::ToolCall& call) {
+  try {
+    vantrel::mcp::validate_json_value(vantrel::json::parse(call.arguments->root().dump()),
+                                      server_tools().tools.at(0).input_schema,
+                                      "search arguments", "");
+  } catch (const std::invalid_argument&) {
+    return false;
+  }
+  return true;
+}
+
+void second_turn(const zu::descriptor::ValidatedDescriptor& anthropic, Messages& history) {
   heading("Turn 2: the history goes back, with the reply's native material");
   history.push_back(text_message(zu::Role::user, "How many people live there?"));
   say(history.back());
-  context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
-  expect(context->bound && context->history_replayable,
+  const auto sent = context(anthropic, history);
+  expect(sent->bound && sent->history_replayable,
          "history replayable: turn 1's signed thinking is sent back as it is");
-  history.push_back(answer(context,
-                           {"msg_2", zu::Role::assistant,
-                            {zu::Thinking{"I should look up a current figure.", "sig-81Kd"},
-                             zu::ToolCall{"toolu_1", "search", zu::ToolCallKind::client,
-                                          json(R"({"q":"population of Paris","limit":3})"), "", nullptr}},
-                            nullptr, nullptr},
-                           zu::StopKind::tool_use));
+  const zu::ToolCall call{"toolu_1", "search", zu::ToolCallKind::client,
+                          json(R"({"q":"population of Paris","limit":3})"), "", nullptr};
+  history.push_back(answer(
+      sent, reply("msg_2", {zu::Thinking{"I should look up a current figure.", "sig-81Kd"}, call}),
+      zu::StopKind::tool_use));
   say(history.back());
-  const auto& call = std::get<zu::ToolCall>(history.back().content[1]);
-  bool arguments_fit = true;
-  try {
-    vantrel::mcp::validate_json_value(vantrel::json::parse(call.arguments->root().dump()),
-                                      tools.tools.at(0).input_schema, "search arguments", "");
-  } catch (const std::invalid_argument&) {
-    arguments_fit = false;
-  }
-  expect(arguments_fit, "the tool call's arguments fit the MCP tool's input schema");
+  expect(arguments_fit(call), "the tool call's arguments fit the MCP tool's input schema");
+}
+
+void third_turn(const zu::descriptor::ValidatedDescriptor& anthropic, Messages& history) {
   history.push_back({"", zu::Role::tool,
                      {zu::ToolResult{"toolu_1", "2.1 million inhabitants (2023)", false, {}}},
                      nullptr, nullptr});
-
   heading("Turn 3: the tool's answer goes back");
-  context = zu::CodecAccess::context(anthropic, request(history, "Search the web"), {}, false);
+  const auto sent = context(anthropic, history);
   say(history.back());
-  expect(context->history_replayable, "history replayable: both replies' thinking goes back");
-  history.push_back(answer(context,
-                           {"msg_3", zu::Role::assistant,
-                            {zu::Thinking{"The tool answered; report it.", "sig-0Pz2"},
-                             zu::Text{"About 2.1 million people live in Paris."}},
-                            nullptr, nullptr},
-                           zu::StopKind::turn_ended));
+  expect(sent->history_replayable, "history replayable: both replies' thinking goes back");
+  history.push_back(
+      answer(sent,
+             reply("msg_3", {zu::Thinking{"The tool answered; report it.", "sig-0Pz2"},
+                             zu::Text{"About 2.1 million people live in Paris."}}),
+             zu::StopKind::turn_ended));
   say(history.back());
   expect(history.back().replay->valid, "the reply's replay token is valid");
+}
 
+// refusals shows the history sent where its native material may not go; each context
+// says why, and at which message, it stopped.
+void refusals(const zu::descriptor::ValidatedDescriptor& anthropic, const Messages& history) {
+  using Reason = zu::NativeContext::RefusalReason;
   heading("Where the native material may not go");
-  auto changed = zu::CodecAccess::context(anthropic, request(history, "Search the encyclopedia"), {}, false);
-  expect(changed->bound && !changed->history_replayable,
+  const auto changed = context(anthropic, history, "Search the encyclopedia");
+  expect(changed->bound && refusal_is(*changed, Reason::token_other_prefix, 1),
          "a changed tool description: another configuration, so the replies stand behind\n"
-         "          another prefix and their thinking must be dropped, not replayed");
+         "          another prefix and their thinking must be dropped, not replayed\n"
+         "          (message 1: token_other_prefix)");
+
   zu::responses::Request elsewhere{.model = "other-model", .instructions = "Answer briefly."};
   elsewhere.input = history;
   const auto other = zu::CodecAccess::context(
-      provider("openai.responses", "demo-openai", "/v1/responses"), elsewhere, {}, false);
-  expect(other->bound && !other->history_replayable,
-         "an openai.responses provider: another family and descriptor, so the signed\n"
-         "          thinking of anthropic.messages never crosses over");
+      provider("openai.responses", "demo-openai", "/v1/responses"), elsewhere, kChoices, false);
+  expect(other->bound && refusal_is(*other, Reason::token_without_items, 1),
+         "an openai.responses provider: that family replays its own items only, so the\n"
+         "          signed thinking of anthropic.messages never crosses over\n"
+         "          (message 1: token_without_items)");
+}
 
+Conversation talk(const zu::descriptor::ValidatedDescriptor& anthropic) {
+  Messages history;
+  first_turn(anthropic, history);
+  second_turn(anthropic, history);
+  third_turn(anthropic, history);
+  refusals(anthropic, history);
   Conversation result{history, history};
   result.next_turn.push_back(text_message(zu::Role::user, "Thank you."));
   return result;
@@ -244,7 +290,8 @@ void rewrite(const fs::path& path, const std::string& bytes) {
 }
 
 std::size_t files_in(const fs::path& directory) {
-  return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
 }
 
 template <typename T>
@@ -253,83 +300,125 @@ bool refused(const std::variant<T, zu::Error>& result) {
   return error != nullptr && error->kind == zu::ErrorKind::archive_admission;
 }
 
-void archive(const fs::path& home, const zu::descriptor::ValidatedDescriptor& anthropic,
-             const Conversation& conversation) {
-  heading("The archive");
-  const fs::path store = home / "store";
-  const fs::path keys = home / "keys";
-  fs::create_directory(keys);
-  fs::permissions(keys, fs::perms::owner_all);
-  std::printf("   store      %s\n   key file   %s\n", store.string().c_str(), (keys / "demo.key").string().c_str());
+// Store is where the demo keeps its archive: the store directory, which provision
+// makes, and the private directory of the key file, which must exist before.
+struct Store {
+  fs::path store;
+  fs::path keys;
+  std::string owner = "demo-user";
 
-  auto made = zu::NativeArchive::provision(store.string(), (keys / "demo.key").string(), "demo-user",
-                                           anthropic, {});
+  fs::path key_file() const { return keys / "demo.key"; }
+  fs::path record(const std::string& archive_key) const { return store / archive_key.substr(6); }
+  std::variant<ArchivePtr, zu::Error> open(const zu::descriptor::ValidatedDescriptor& anthropic,
+                                           const fs::path& key, const std::string& as) const {
+    return zu::NativeArchive::open(store.string(), key.string(), as, anthropic, {});
+  }
+};
+
+ArchivePtr provision(const Store& place, const zu::descriptor::ValidatedDescriptor& anthropic) {
+  fs::create_directory(place.keys);
+  fs::permissions(place.keys, fs::perms::owner_all);
+  std::printf("   store      %s\n   key file   %s\n", place.store.string().c_str(),
+              place.key_file().string().c_str());
+  auto made = zu::NativeArchive::provision(place.store.string(), place.key_file().string(),
+                                           place.owner, anthropic, {});
   expect(std::holds_alternative<ArchivePtr>(made), "a new store and key file provisioned");
-  if (!std::holds_alternative<ArchivePtr>(made)) return;
-  const ArchivePtr& vault = std::get<ArchivePtr>(made);
+  return std::holds_alternative<ArchivePtr>(made) ? std::get<ArchivePtr>(made) : nullptr;
+}
 
-  auto saved = vault->save(conversation.messages, "chat-42");
-  expect(std::holds_alternative<std::string>(saved), "the conversation saved under record scope \"chat-42\"");
-  if (!std::holds_alternative<std::string>(saved)) return;
-  const std::string key = std::get<std::string>(saved);
-  std::printf("   archive key %s\n", key.c_str());
-
+// load_and_continue loads the conversation saved under `key` and checks that its next
+// turn binds exactly as the original's would.
+void load_and_continue(const ArchivePtr& vault,
+                       const zu::descriptor::ValidatedDescriptor& anthropic,
+                       const Conversation& conversation, const std::string& key) {
   auto loaded = vault->load(key, "chat-42");
   const std::string count = std::to_string(conversation.messages.size());
   expect(std::holds_alternative<Messages>(loaded) &&
              std::get<Messages>(loaded).size() == conversation.messages.size(),
          "loaded back: the same " + count + " messages, replay tokens rebuilt");
-  if (std::holds_alternative<Messages>(loaded)) {
-    Messages next = std::get<Messages>(loaded);
-    next.push_back(text_message(zu::Role::user, "Thank you."));
-    const auto before = zu::CodecAccess::context(anthropic, request(conversation.next_turn, "Search the web"), {}, false);
-    const auto after = zu::CodecAccess::context(anthropic, request(next, "Search the web"), {}, false);
-    std::printf("   next turn's prefix digest: original %s, loaded %s\n",
-                hex_prefix(before->prefix_digest).c_str(), hex_prefix(after->prefix_digest).c_str());
-    expect(after->history_replayable && after->prefix_digest == before->prefix_digest,
-           "the loaded conversation continues where it left off, thinking included");
-  }
+  if (!std::holds_alternative<Messages>(loaded)) return;
+  Messages next = std::get<Messages>(loaded);
+  next.push_back(text_message(zu::Role::user, "Thank you."));
+  const auto before = context(anthropic, conversation.next_turn);
+  const auto after = context(anthropic, next);
+  std::printf("   next turn's prefix digest: original %s, loaded %s\n",
+              hex_prefix(before->prefix_digest).c_str(), hex_prefix(after->prefix_digest).c_str());
+  expect(after->history_replayable && after->prefix_digest == before->prefix_digest,
+         "the loaded conversation continues where it left off, thinking included");
+}
 
-  const std::size_t files = files_in(store);
+// save_and_load saves the conversation and returns its archive key, or nothing when the
+// save was refused.
+std::optional<std::string> save_and_load(const Store& place, const ArchivePtr& vault,
+                                         const zu::descriptor::ValidatedDescriptor& anthropic,
+                                         const Conversation& conversation) {
+  auto saved = vault->save(conversation.messages, "chat-42");
+  expect(std::holds_alternative<std::string>(saved),
+         "the conversation saved under record scope \"chat-42\"");
+  if (!std::holds_alternative<std::string>(saved)) return std::nullopt;
+  const std::string key = std::get<std::string>(saved);
+  std::printf("   archive key %s\n", key.c_str());
+  load_and_continue(vault, anthropic, conversation, key);
+
+  const std::size_t files = files_in(place.store);
   auto again = vault->save(conversation.messages, "chat-42");
   expect(std::holds_alternative<std::string>(again) && std::get<std::string>(again) == key &&
-             files_in(store) == files,
+             files_in(place.store) == files,
          "saving it again gives the same key and writes nothing");
   expect(refused(vault->load(key, "chat-43")), "another record scope cannot load it");
+  return key;
+}
 
-  heading("Tampering: each must be refused");
-  const fs::path record = store / key.substr(6);
-  const std::string original = read_bytes(record);
+void flip_a_byte(const Store& place, const ArchivePtr& vault, const std::string& key) {
+  const std::string original = read_bytes(place.record(key));
   std::string flipped = original;
   flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x01);
-  rewrite(record, flipped);
+  rewrite(place.record(key), flipped);
   expect(refused(vault->load(key, "chat-42")), "one flipped byte in the record file");
-  rewrite(record, original);
+  rewrite(place.record(key), original);
+}
 
-  auto shorter = vault->save(Messages(conversation.messages.begin(), conversation.messages.begin() + 2), "chat-42");
-  if (std::holds_alternative<std::string>(shorter)) {
-    const fs::path other = store / std::get<std::string>(shorter).substr(6);
-    const std::string other_bytes = read_bytes(other);
-    rewrite(other, original);
-    expect(refused(vault->load(std::get<std::string>(shorter), "chat-42")),
-           "a record put under another record's name");
-    rewrite(other, other_bytes);
-  }
+// swap_records puts the record of `key` under the name of a shorter conversation's.
+void swap_records(const Store& place, const ArchivePtr& vault, const Conversation& conversation,
+                  const std::string& key) {
+  const Messages first_two(conversation.messages.begin(), conversation.messages.begin() + 2);
+  auto shorter = vault->save(first_two, "chat-42");
+  if (!std::holds_alternative<std::string>(shorter)) return;
+  const std::string& other_key = std::get<std::string>(shorter);
+  const std::string other_bytes = read_bytes(place.record(other_key));
+  rewrite(place.record(other_key), read_bytes(place.record(key)));
+  expect(refused(vault->load(other_key, "chat-42")), "a record put under another record's name");
+  rewrite(place.record(other_key), other_bytes);
+}
 
-  fs::copy_file(keys / "demo.key", keys / "copied.key");
-  expect(refused(zu::NativeArchive::open(store.string(), (keys / "copied.key").string(), "demo-user",
-                                         anthropic, {})),
+void tamper(const Store& place, const ArchivePtr& vault,
+            const zu::descriptor::ValidatedDescriptor& anthropic,
+            const Conversation& conversation, const std::string& key) {
+  heading("Tampering: each must be refused");
+  flip_a_byte(place, vault, key);
+  swap_records(place, vault, conversation, key);
+
+  fs::copy_file(place.key_file(), place.keys / "copied.key");
+  expect(refused(place.open(anthropic, place.keys / "copied.key", place.owner)),
          "the key file copied to another path");
-  fs::remove(keys / "copied.key");
-  expect(refused(zu::NativeArchive::open(store.string(), (keys / "demo.key").string(), "another-user",
-                                         anthropic, {})),
+  fs::remove(place.keys / "copied.key");
+  expect(refused(place.open(anthropic, place.key_file(), "another-user")),
          "the store opened under another owner scope");
 
-  auto reopened = zu::NativeArchive::open(store.string(), (keys / "demo.key").string(), "demo-user",
-                                          anthropic, {});
+  auto reopened = place.open(anthropic, place.key_file(), place.owner);
   expect(std::holds_alternative<ArchivePtr>(reopened) &&
              std::holds_alternative<Messages>(std::get<ArchivePtr>(reopened)->load(key, "chat-42")),
          "after all that, the untouched store opens again and the conversation loads");
+}
+
+void archive(const fs::path& home, const zu::descriptor::ValidatedDescriptor& anthropic,
+             const Conversation& conversation) {
+  heading("The archive");
+  const Store place{home / "store", home / "keys"};
+  const ArchivePtr vault = provision(place, anthropic);
+  if (!vault) return;
+  const std::optional<std::string> key = save_and_load(place, vault, anthropic, conversation);
+  if (key) tamper(place, vault, anthropic, conversation, *key);
 }
 
 // Workspace is the demo's private directory: fresh and removed at exit, or kept.

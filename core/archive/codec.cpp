@@ -158,6 +158,7 @@ std::shared_ptr<const NativeReplay> NativeArchive::Codec::read_replay(RecordRead
   context->prefix_digest = r.raw32();
   context->bound = r.boolean();
   context->history_replayable = r.boolean();
+  if (!context->history_replayable) context->refusal = NativeContext::RefusalReason::not_recorded;
   context->can_issue_replays = r.boolean();
   const std::uint64_t calls = r.count(limits.max_blocks);
   context->server_tool_calls.reserve(static_cast<std::size_t>(calls));

@@ -53,9 +53,12 @@ void NativeContext::bind_inputs(const std::vector<chat::InputMessage>& inputs) {
   const descriptor::CodecResources& resources = policy->resources();
   for (std::uint64_t position = 0; position < inputs.size(); ++position) {
     Digest digest{};
-    if (!input_digest(inputs[position], row, resources, digest) ||
-        !digest::prefix_step(row.prefix, position, digest, resources, prefix_digest)) {
-      bound = false;
+    if (!input_digest(inputs[position], row, resources, digest)) {
+      unbind(RefusalReason::content_digest_failed, position);
+      return;
+    }
+    if (!digest::prefix_step(row.prefix, position, digest, resources, prefix_digest)) {
+      unbind(RefusalReason::prefix_digest_failed, position);
       return;
     }
   }

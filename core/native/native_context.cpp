@@ -18,20 +18,27 @@
 namespace zu {
 namespace {
 
+using RefusalReason = NativeContext::RefusalReason;
+
 // bind_configuration binds the descriptor, which must be of the context's family
 // `family_name`, and the request's configuration. On success the context is bound and
-// its prefix is the configuration digest; otherwise it stays unbound and no history is
-// to be bound.
+// its prefix is the configuration digest; otherwise it stays unbound, says why, and no
+// history is to be bound.
 template <class Request>
 bool bind_configuration(NativeContext& context, std::string_view family_name,
                         const descriptor::ValidatedDescriptor& descriptor,
                         const Request& request, const descriptor::EffectiveChoices& choices) {
-  if (descriptor.family() != family_name) return false;
-  if (!native::descriptor_digest(descriptor, context.descriptor_digest)) return false;
-  if (!native::configuration_digest(descriptor, request, choices, context.prefix_digest))
-    return false;
-  context.bound = true;
-  return true;
+  if (descriptor.family() != family_name) {
+    context.refusal = RefusalReason::descriptor_other_family;
+  } else if (!native::descriptor_digest(descriptor, context.descriptor_digest)) {
+    context.refusal = RefusalReason::descriptor_digest_failed;
+  } else if (!native::configuration_digest(descriptor, request, choices,
+                                           context.prefix_digest)) {
+    context.refusal = RefusalReason::configuration_digest_failed;
+  } else {
+    context.bound = true;
+  }
+  return context.bound;
 }
 
 template <class Tool>
@@ -73,7 +80,8 @@ NativeContext::NativeContext(const descriptor::ValidatedDescriptor& descriptor,
   if (!bind_configuration(*this, family_name(family), descriptor, request, choices)) return;
   configuration_digest = prefix_digest;
   if (request.previous_response_id && !continue_cursor(request)) return;
-  bind_history(request.input, false);
+  // A continuation's previous messages take the first refusal positions.
+  bind_history(request.input, false, cursor_mode ? request.previous_messages.size() : 0);
 }
 
 NativeContext::NativeContext(const descriptor::ValidatedDescriptor& descriptor,
@@ -117,6 +125,34 @@ NativeContext::NativeContext(const descriptor::ValidatedDescriptor& descriptor,
 std::string_view NativeContext::family_name(Family value) noexcept {
   const native::FamilyRow* row = native::family_row(value);
   return row != nullptr ? row->name : std::string_view{};
+}
+
+std::string_view NativeContext::refusal_name(RefusalReason value) noexcept {
+  switch (value) {
+    case RefusalReason::none: return "none";
+    case RefusalReason::descriptor_other_family: return "descriptor_other_family";
+    case RefusalReason::descriptor_digest_failed: return "descriptor_digest_failed";
+    case RefusalReason::configuration_digest_failed: return "configuration_digest_failed";
+    case RefusalReason::native_present: return "native_present";
+    case RefusalReason::forbidden_block: return "forbidden_block";
+    case RefusalReason::role_without_token: return "role_without_token";
+    case RefusalReason::block_without_token: return "block_without_token";
+    case RefusalReason::token_not_assistant: return "token_not_assistant";
+    case RefusalReason::token_without_items: return "token_without_items";
+    case RefusalReason::content_digest_failed: return "content_digest_failed";
+    case RefusalReason::prefix_digest_failed: return "prefix_digest_failed";
+    case RefusalReason::token_no_context: return "token_no_context";
+    case RefusalReason::token_not_valid: return "token_not_valid";
+    case RefusalReason::token_other_family: return "token_other_family";
+    case RefusalReason::token_other_path: return "token_other_path";
+    case RefusalReason::token_other_descriptor: return "token_other_descriptor";
+    case RefusalReason::token_other_position: return "token_other_position";
+    case RefusalReason::token_other_prefix: return "token_other_prefix";
+    case RefusalReason::token_other_content: return "token_other_content";
+    case RefusalReason::cursor_reply: return "cursor_reply";
+    case RefusalReason::not_recorded: return "not_recorded";
+  }
+  return "unknown";
 }
 
 bool NativeContext::matches_descriptor(const descriptor::ValidatedDescriptor& descriptor) const {

@@ -6,8 +6,13 @@
 //   auto context = zu::CodecAccess::context(descriptor, request, choices, streaming);
 //   ... send the request, decode the reply ...
 //   reply.replay = zu::CodecAccess::replay(context, reply, &stop, /*bind=*/true);
+//   assert(context->admission(reply) == zu::NativeContext::RefusalReason::none);
 //
-// and on the next turn `reply` simply goes back into the history. The archive checks a
+// and on the next turn `reply` simply goes back into the history. `choices` are the
+// request's settings after the descriptor's policy resolved them: the values the codec
+// writes onto the wire (output limit, thinking, tier, seed...), never the caller's
+// unresolved wishes, since they are part of the configuration digest; the next turn
+// must resolve to the same values to take the reply's native content back. The archive checks a
 // token with archive_valid before it keeps or returns a message.
 //
 // Thread safety: the functions keep no state and may run concurrently; what they return
@@ -73,7 +78,15 @@ class ZU_CORE_EXPORT CodecAccess {
   // bound, replayable and can issue replays, and the reply has the family's shape: for
   // "openai.responses", "google.generate" and "google.interactions" an assistant
   // message whose `native` is a JSON array, stopped with kind 0, 1 or 5, and for
-  // "google.generate" also without an InvalidToolCall block.
+  // "google.generate" also without an InvalidToolCall block. "anthropic.messages" and
+  // "openai.chat" ask nothing of the shape.
+  //
+  // WARNING: a valid token proves the reply's origin, not that the family admits the
+  // message back. An "anthropic.messages" reply must keep `native` null (its thinking
+  // travels in Thinking and RedactedThinking blocks): with `native` set its token is
+  // still valid, and every later history refuses it. Ask
+  // `context->admission(message)` once the token is attached, as the next turn would:
+  // it names the rule the message breaks, or none.
   //
   // Throws std::bad_alloc and std::bad_variant_access as context does.
   [[nodiscard]] static std::shared_ptr<const NativeReplay> replay(

@@ -43,8 +43,15 @@ struct Message {
   std::vector<ContentBlock> content{};
   // (nullable) replay is the native replay token issued with this message.
   std::shared_ptr<const NativeReplay> replay{};
-  // (nullable) native is the provider's own JSON of the message. For a replayed
-  // assistant message it is a JSON array.
+  // (nullable) native is the provider's own JSON of the message, for the families that
+  // send a reply's items back as the provider gave them. What a later history admits:
+  //  - "openai.responses", "google.generate", "google.interactions": the reply's output
+  //    items as a JSON array, required on a message with a replay token and refused on
+  //    one without;
+  //  - "anthropic.messages": null, always. This family's native material travels in the
+  //    Thinking and RedactedThinking blocks; a message with `native` is refused;
+  //  - "openai.chat": anything, or null.
+  // It is part of the message's content digest.
   std::shared_ptr<const json::Document> native{};
 };
 

@@ -4,8 +4,12 @@
 // that produced the reply, and attaches it to the message as `replay` beside the
 // provider's own JSON in `native`:
 //
-//   reply.native = items;  // the provider's output items, a JSON array
+//   reply.native = items;  // the provider's output items, a JSON array (not in
+//                          // "anthropic.messages", whose blocks carry them)
 //   reply.replay = zu::CodecAccess::replay(context, reply, &stop, /*bind=*/true);
+//   if (context->admission(reply) != zu::NativeContext::RefusalReason::none) {
+//     // no later history of this family takes the reply back; fix the decoder
+//   }
 //
 // The token records the producing context, how the reply stopped and the reply's
 // content digest. When the reply is part of a later request's history, that request's
@@ -41,7 +45,11 @@ class NativeReplay {
   StopKind stop_kind = StopKind::not_given;
   // content_digest is the reply's content digest as issued; zero when none was made.
   Digest content_digest{};
-  // valid says the reply's native content may be sent back to the provider.
+  // valid says the reply's native content may be sent back to the provider: the token
+  // proves where and behind what the reply was produced. It does not say that the
+  // family admits the message into a history at all; NativeContext::admission does.
+  // WARNING: an "anthropic.messages" reply with `native` set gets a valid token and is
+  // refused by every later history (RefusalReason::native_present).
   bool valid = false;
   // cursor_capable says a later "openai.responses" request may continue from this
   // reply by its identifier. It can hold where `valid` does not: a reply made in cursor

@@ -62,6 +62,7 @@ TEST(ArchiveFamilies, LoadedConversationsOfEveryFamilyContinueAsTheOriginalWould
     for (const zu::Message& message : back) {
       if (message.replay) {
         EXPECT_TRUE(message.replay->valid);
+        EXPECT_EQ(message.replay->context->refusal, zu::NativeContext::RefusalReason::none);
       }
     }
 
@@ -73,6 +74,27 @@ TEST(ArchiveFamilies, LoadedConversationsOfEveryFamilyContinueAsTheOriginalWould
     EXPECT_TRUE(after->history_replayable);
     EXPECT_EQ(hex(after->prefix_digest), hex(before->prefix_digest));
   }
+}
+
+// A reply decoded behind a history that was not replayable carries a token that is not
+// valid, which the archive keeps. Its record holds the context's flags, not the reason.
+TEST_F(ArchiveTest, AContextRebuiltWithoutItsReasonSaysSo) {
+  const ArchivePtr archive = made();
+  zu::Message kept_native = reply(Family::messages, "msg_0", "Paris.");
+  kept_native.native = shared_document("[]");
+  const Messages history{user_text("q"), kept_native, user_text("q2")};
+  const ContextPtr refused = family_context(Family::messages, descriptor_, history);
+  ASSERT_EQ(refused->refusal, zu::NativeContext::RefusalReason::native_present);
+  Messages messages = history;
+  messages.push_back(issued(reply(Family::messages, "msg_1", "Lyon."), refused));
+  ASSERT_FALSE(messages.back().replay->valid);
+
+  const Messages back = loaded(archive, saved(archive, messages, "s"), "s");
+  ASSERT_EQ(render(back), render(messages));
+  const zu::NativeContext& rebuilt = *back.back().replay->context;
+  EXPECT_FALSE(rebuilt.history_replayable);
+  EXPECT_EQ(rebuilt.refusal, zu::NativeContext::RefusalReason::not_recorded);
+  EXPECT_EQ(rebuilt.refusal_position, std::nullopt);
 }
 
 TEST_F(ArchiveTest, TheSameMessagesAndScopeGiveTheSameKeyAndWriteNothing) {

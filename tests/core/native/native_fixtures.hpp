@@ -181,6 +181,19 @@ inline ContextPtr family_context(Family family, const zu::descriptor::ValidatedD
   return nullptr;
 }
 
+// responses_request returns a "openai.responses" request over `input` that continues the
+// response `cursor` (when given) after `previous`.
+inline zu::responses::Request responses_request(std::vector<zu::Message> input,
+                                                std::optional<std::string> cursor = std::nullopt,
+                                                std::vector<zu::Message> previous = {},
+                                                std::string model = "resp-1") {
+  zu::responses::Request request{.model = std::move(model), .instructions = "Be brief."};
+  request.input = std::move(input);
+  request.previous_response_id = std::move(cursor);
+  request.previous_messages = std::move(previous);
+  return request;
+}
+
 inline constexpr Family kAllFamilies[] = {Family::messages, Family::responses, Family::gemini,
                                           Family::interactions, Family::chat};
 

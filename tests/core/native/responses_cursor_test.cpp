@@ -21,11 +21,9 @@ class ResponsesCursor : public ::testing::Test {
   zu::responses::Request request(std::vector<zu::Message> input,
                                  std::optional<std::string> cursor = std::nullopt,
                                  std::vector<zu::Message> previous = {}) const {
-    zu::responses::Request r{.model = "resp-1", .instructions = "Be brief."};
+    zu::responses::Request r =
+        zu_test::responses_request(std::move(input), std::move(cursor), std::move(previous));
     r.tools.push_back({"get_weather", "Weather by city", zu_test::weather_schema(), true, {}});
-    r.input = std::move(input);
-    r.previous_response_id = std::move(cursor);
-    r.previous_messages = std::move(previous);
     return r;
   }
 
