@@ -31,7 +31,7 @@ packages=(
   acl python3
   # make docs (Doxygen); make package and its test (dpkg-shlibdeps, file, lintian)
   doxygen dpkg-dev file lintian
-  # the export and ABI checks of make test (abidw, abidiff)
+  # the ABI check of make test (abidw, abidiff)
   abigail-tools
 )
 
