@@ -170,7 +170,10 @@ def main():
     if args.mode == "check" and len(args.library) != 1:
         fail("check compares one library")
     args.work.mkdir(parents=True, exist_ok=True)
-    check(args) if args.mode == "check" else update(args)
+    if args.mode == "check":
+        check(args)
+    else:
+        update(args)
 
 
 if __name__ == "__main__":
