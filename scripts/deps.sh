@@ -23,8 +23,10 @@ packages=(
   clang libclang-rt-14-dev
   nlohmann-json3-dev libvalijson-dev
   acl python3
-  # make docs (Doxygen); make package and its test (dpkg-shlibdeps, file)
-  doxygen dpkg-dev file
+  # make docs (Doxygen); make package and its test (dpkg-shlibdeps, file, lintian)
+  doxygen dpkg-dev file lintian
+  # the ABI check of make test (abidw, abidiff)
+  abigail-tools
 )
 
 # GCC 12's win32 thread model has no std::thread or std::mutex, so the cross compilers are
