@@ -52,7 +52,12 @@ def dump(library, headers, out):
     result = subprocess.run(command, capture_output=True, text=True)
     if result.returncode != 0 or not out.is_file():
         fail(f"abidw could not read {library}:\n{result.stdout}{result.stderr}")
-    text = out.read_text()
+    # abidw still names each translation unit by its absolute path; the baseline names
+    # it from the project's root, so that a checkout elsewhere records the same text.
+    root = str(pathlib.Path(__file__).resolve().parents[2]) + "/"
+    text = out.read_text().replace(f"<abi-instr address-size='64' path='{root}",
+                                   "<abi-instr address-size='64' path='")
+    out.write_text(text)
     # A library built without debug information gives symbols without types, which
     # would compare as a different ABI.
     if "<abi-instr" not in text:
