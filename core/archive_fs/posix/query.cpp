@@ -1,7 +1,12 @@
 #include "archive_fs/posix/query.hpp"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -36,46 +41,95 @@ bool accepted(const struct statfs& system) noexcept {
 // volume_of prefers the file system's own identifier, which ext4, btrfs and zfs derive
 // from the file system's UUID: unlike st_dev it survives a remount or a renumbered
 // device, which would otherwise lock a user out of their own archive.
-std::uint64_t volume_of(const struct statfs& system, const struct stat& file) noexcept {
+std::uint64_t volume_of(const struct statfs& system, dev_t device) noexcept {
   int raw[2];
   static_assert(sizeof(raw) == sizeof(system.f_fsid));
   std::memcpy(raw, &system.f_fsid, sizeof(raw));
   const std::uint64_t fsid = static_cast<std::uint64_t>(static_cast<std::uint32_t>(raw[1])) << 32 |
                              static_cast<std::uint32_t>(raw[0]);
-  return fsid != 0 ? fsid : static_cast<std::uint64_t>(file.st_dev);
+  return fsid != 0 ? fsid : static_cast<std::uint64_t>(device);
 }
 
-std::int64_t nanoseconds(const struct timespec& time) {
+std::int64_t nanoseconds(std::int64_t seconds, std::uint32_t fraction) {
   std::int64_t result = 0;
-  require(!__builtin_mul_overflow(static_cast<std::int64_t>(time.tv_sec), 1'000'000'000, &result));
-  require(!__builtin_add_overflow(result, static_cast<std::int64_t>(time.tv_nsec), &result));
+  require(!__builtin_mul_overflow(seconds, 1'000'000'000, &result));
+  require(!__builtin_add_overflow(result, static_cast<std::int64_t>(fraction), &result));
   return result;
+}
+
+// The members of a statx result that every query needs: what fstat would report.
+constexpr unsigned kNeeded = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_UID | STATX_INO |
+                             STATX_SIZE | STATX_MTIME | STATX_CTIME;
+
+// generation_of returns the inode's generation number, which the file system draws anew
+// each time it hands out an inode, with bit 32 set to tell it from none; 0 where the file
+// system keeps none. ext4, xfs, btrfs and f2fs keep one; tmpfs and overlayfs do not.
+std::uint64_t generation_of(NativeHandle descriptor) {
+  // The kernel stores an int; a long leaves room should some file system store more.
+  long word = 0;
+  if (::ioctl(descriptor, FS_IOC_GETVERSION, &word) != 0) {
+    require(errno == ENOTTY || errno == EOPNOTSUPP || errno == EINVAL);
+    return 0;
+  }
+  std::uint32_t generation = 0;
+  std::memcpy(&generation, &word, sizeof generation);
+  return std::uint64_t{1} << 32 | generation;
+}
+
+// mix is the last step of SplitMix64: a bijection of 64-bit words in which every input
+// bit moves every output bit. It maps 0 to 0.
+constexpr std::uint64_t mix(std::uint64_t x) noexcept {
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EB;
+  return x ^ (x >> 31);
+}
+
+// file_id_of folds an inode's generation and birth time into its number, so that a file
+// made later on a freed inode number is another file. For one inode number, two births
+// that differ in only one of the two always give two identities (mix is a bijection);
+// births that differ in both collide with a chance of 2^-64. Where the file system keeps
+// neither, both are 0 and the identity is the inode number itself.
+std::uint64_t file_id_of(std::uint64_t inode, std::uint64_t generation, std::uint64_t born) noexcept {
+  return inode ^ mix(mix(generation) ^ born);
 }
 
 }  // namespace
 
 Info query(NativeHandle descriptor) {
-  struct stat file {};
-  require(retry([&] { return ::fstat(descriptor, &file); }) == 0);
-  require(S_ISREG(file.st_mode) || S_ISDIR(file.st_mode));
-  require(file.st_nlink > 0);
-  require(file.st_size >= 0);
+  // One statx gives what fstat would, and the birth time where the file system keeps it.
+  struct statx file {};
+  require(retry([&] {
+            return ::statx(descriptor, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW,
+                           kNeeded | STATX_BTIME, &file);
+          }) == 0);
+  require((file.stx_mask & kNeeded) == kNeeded);
+  require(S_ISREG(file.stx_mode) || S_ISDIR(file.stx_mode));
+  require(file.stx_nlink > 0);
+  require(static_cast<std::int64_t>(file.stx_size) >= 0);
   struct statfs system {};
   require(retry([&] { return ::fstatfs(descriptor, &system); }) == 0);
   require(accepted(system));
+  const dev_t device = makedev(file.stx_dev_major, file.stx_dev_minor);
+
+  // Asked only now: the file system is a local one, so the question waits on no daemon.
+  const std::uint64_t generation = generation_of(descriptor);
+  const std::uint64_t born =
+      (file.stx_mask & STATX_BTIME) == 0
+          ? 0
+          : static_cast<std::uint64_t>(file.stx_btime.tv_sec) * 1'000'000'000 + file.stx_btime.tv_nsec;
 
   Info info;
-  info.status.volume = volume_of(system, file);
-  info.status.file_id = static_cast<std::uint64_t>(file.st_ino);
-  info.status.size = static_cast<std::int64_t>(file.st_size);
-  info.status.last_write_time = nanoseconds(file.st_mtim);
-  info.status.change_time = nanoseconds(file.st_ctim);
-  info.directory = S_ISDIR(file.st_mode);
-  info.links = file.st_nlink;
-  info.owner = file.st_uid;
-  info.mode = file.st_mode & 07777;
-  info.device = file.st_dev;
-  info.inode = file.st_ino;
+  info.status.volume = volume_of(system, device);
+  info.status.file_id = file_id_of(file.stx_ino, generation, born);
+  info.status.size = static_cast<std::int64_t>(file.stx_size);
+  info.status.last_write_time = nanoseconds(file.stx_mtime.tv_sec, file.stx_mtime.tv_nsec);
+  info.status.change_time = nanoseconds(file.stx_ctime.tv_sec, file.stx_ctime.tv_nsec);
+  info.directory = S_ISDIR(file.stx_mode);
+  info.links = file.stx_nlink;
+  info.owner = file.stx_uid;
+  info.mode = file.stx_mode & 07777;
+  info.device = device;
+  info.inode = file.stx_ino;
   return info;
 }
 

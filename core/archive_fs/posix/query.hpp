@@ -11,7 +11,10 @@
 namespace zu::archive_fs::posix {
 
 // Info is one query's result. status is what the public status() returns; the other
-// members are what the checks of this backend look at.
+// members are what the checks of this backend look at. status.file_id is the inode number
+// with the inode's generation number and birth time folded in (see query.cpp), which
+// stays apart from every later file that gets the same number; device and inode are the
+// raw numbers, for comparing objects that are both open at that moment.
 struct Info {
   Status status;
   // directory tells a directory from a regular file; query accepts nothing else.

@@ -6,9 +6,13 @@
 // rebuilt. Records are sealed read-only files in a private store directory, each
 // authenticated by an HMAC-SHA-256 under a random custody key that lives in a separate
 // private key file of 96 bytes. The key file binds itself, the store directory, the
-// owner scope and the provider descriptor together, so a store or key file that was
-// copied, moved, replaced or rewritten is refused, as is a record that was altered,
-// truncated, or renamed onto another record's name.
+// owner scope and the provider descriptor together by the objects' identities, not by
+// their paths: a store or key file that was copied, replaced (even by a new object that
+// got the old one's inode number) or rewritten is refused, as is a record that was
+// altered, truncated, or renamed onto another record's name. A store and its key file
+// moved to new paths, together or one of them, are the same archive there: open admits
+// them under the new paths. An archive that is open re-checks its own paths before every
+// use, so it refuses while they do not lead to its store and key file.
 //
 //   auto made = zu::NativeArchive::provision("/home/alice/.app/store",
 //                                            "/home/alice/.app/keys/store.key",
@@ -106,7 +110,14 @@ class ZU_CORE_EXPORT NativeArchive {
   // open admits an existing store directory and key file made by provision and returns
   // the archive. It is refused unless the owner scope is the one given to provision, the
   // descriptor digests to the same value, and both the key file and the store directory
-  // are the very objects (not copies) that were provisioned, private and unchanged.
+  // are the very objects (not copies, and not later objects that took over their inode
+  // numbers) that were provisioned, private and unchanged. Their paths may differ from
+  // provision's: admission binds identities, so a store and key file moved to new paths
+  // are admitted there.
+  //
+  // WARNING: on POSIX systems identities fold in the inode's generation and birth time,
+  // which stores provisioned before that change did not bind; open refuses such a store.
+  // Its records stay on disk; an earlier build can load them for saving anew.
   [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> open(
       std::string store_path, std::string key_path, std::string owner_scope,
       descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);

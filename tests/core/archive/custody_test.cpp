@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -153,6 +154,61 @@ TEST_F(Custody, ACopiedOrReplacedKeyFileIsRefused) {
   // A byte-identical replacement moved onto the same path carries another file identity.
   ASSERT_EQ(::rename(copy.c_str(), key_path().c_str()), 0);
   EXPECT_TRUE(is_refusal(open()));
+}
+
+// remake creates an object at `path` with `make` until the file system hands it the inode
+// number `inode` again, removing each one that got another; false when none did within
+// the bound. ext4 gives a freed number to the next object made in the same directory.
+bool remake(const std::string& path, ino_t inode, const std::function<void()>& make) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    make();
+    if (zu::archive_fs::testing::stat_of(path).st_ino == inode) return true;
+    if (::remove(path.c_str()) != 0) return false;
+  }
+  return false;
+}
+
+constexpr const char* kNoReuse =
+    "the file system never handed the inode number out again; this test needs one that "
+    "reuses numbers, as ext4 and xfs do";
+
+TEST_F(Custody, AKeyFileRewrittenOntoItsFreedInodeNumberIsRefused) {
+  const std::string bytes = read_file(key_path());
+  const ino_t inode = zu::archive_fs::testing::stat_of(key_path()).st_ino;
+  archive_.reset();
+  ASSERT_EQ(::unlink(key_path().c_str()), 0);
+  ASSERT_TRUE(remake(key_path(), inode,
+                     [&] { zu::archive_fs::testing::make_file(key_path(), bytes, 0400); }))
+      << kNoReuse;
+  EXPECT_EQ(read_file(key_path()), bytes);
+  EXPECT_TRUE(is_refusal(open()));
+}
+
+TEST_F(Custody, AStoreRemadeOnItsFreedInodeNumberIsRefused) {
+  const ino_t inode = zu::archive_fs::testing::stat_of(store_path()).st_ino;
+  archive_.reset();
+  ASSERT_EQ(::rmdir(store_path().c_str()), 0);
+  ASSERT_TRUE(remake(store_path(), inode,
+                     [&] { zu::archive_fs::testing::make_directory(store_path()); }))
+      << kNoReuse;
+  EXPECT_TRUE(is_refusal(open()));
+}
+
+// Admission binds the objects, not their names: a store and its key file moved together
+// (each may move on its own) are the same archive under their new paths.
+TEST_F(Custody, AStoreAndKeyFileMovedTogetherAreAdmittedUnderTheirNewPaths) {
+  const std::string key = save({user_text("kept")});
+  archive_.reset();
+  const std::string store = scratch_.at("moved-store");
+  const std::string key_file = scratch_.at("other-keys/moved.key");
+  zu::archive_fs::testing::make_directory(scratch_.at("other-keys"));
+  ASSERT_EQ(::rename(store_path().c_str(), store.c_str()), 0);
+  ASSERT_EQ(::rename(key_path().c_str(), key_file.c_str()), 0);
+  EXPECT_TRUE(is_refusal(open()));
+
+  auto moved = zu::NativeArchive::open(store, key_file, "owner-1", descriptor_, {});
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(moved));
+  EXPECT_TRUE(std::holds_alternative<Messages>(std::get<ArchivePtr>(moved)->load(key, "s")));
 }
 
 TEST_F(Custody, AnOpenArchiveRefusesAStoreOrKeyFileChangedUnderIt) {

@@ -242,11 +242,32 @@ TEST_F(Opens, StatusReportsTheFileSystemIdentityInodeSizeAndNanosecondTimes) {
   const Status got = status(open_file(root_, "file", false));
 
   EXPECT_EQ(got.volume, testing::volume_of(scratch_.at("file")));
-  EXPECT_EQ(got.file_id, expected.st_ino);
+  EXPECT_EQ(got.file_id, testing::file_id_of(scratch_.at("file")));
   EXPECT_EQ(got.size, 8);
   EXPECT_EQ(got.last_write_time, 1'700'000'000'123'456'789);
   EXPECT_EQ(got.change_time,
             expected.st_ctim.tv_sec * 1'000'000'000LL + expected.st_ctim.tv_nsec);
+}
+
+// A file identity must not pass on to a later file: the next file made in the same
+// directory usually gets the freed inode number back, and must still be another file.
+TEST_F(Opens, AFileMadeOnAFreedInodeNumberIsAnotherFile) {
+  const std::string path = scratch_.at("file");
+  const ino_t inode = testing::stat_of(path).st_ino;
+  const Status first = status(open_file(root_, "file", false));
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  bool reused = false;
+  for (int attempt = 0; attempt < 1000 && !reused; ++attempt) {
+    testing::make_file(path, "contents");
+    reused = testing::stat_of(path).st_ino == inode;
+    if (!reused) {
+      ASSERT_EQ(::unlink(path.c_str()), 0);
+    }
+  }
+  ASSERT_TRUE(reused) << "the file system never handed the inode number out again";
+  const Status second = status(open_file(root_, "file", false));
+  EXPECT_FALSE(same_file(first, second));
+  EXPECT_EQ(second.file_id, testing::file_id_of(path));
 }
 
 TEST_F(Opens, StatusRefusesAFileThatWasDeleted) {
@@ -256,7 +277,7 @@ TEST_F(Opens, StatusRefusesAFileThatWasDeleted) {
 }
 
 TEST_F(Opens, EntryStatusAcceptsOnlyASealedPrivateFileWithOneLink) {
-  EXPECT_EQ(entry_status(root_, "file").file_id, testing::stat_of(scratch_.at("file")).st_ino);
+  EXPECT_EQ(entry_status(root_, "file").file_id, testing::file_id_of(scratch_.at("file")));
 
   testing::make_file(scratch_.at("writable"), "x", 0600);
   EXPECT_THROW((void)entry_status(root_, "writable"), Rejected);
