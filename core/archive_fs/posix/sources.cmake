@@ -8,7 +8,6 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/checked_open.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/discard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/identity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/listing.cpp

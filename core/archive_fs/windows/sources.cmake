@@ -5,7 +5,6 @@
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/discard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disposition.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/identity.cpp

@@ -96,13 +96,18 @@ class ZU_CORE_EXPORT NativeArchive {
   // and replay tokens from stored state. It is defined inside the library only.
   class Codec;
 
-  // provision creates the store directory store_path (which must not exist) and the key
-  // file key_path (which must not exist, in a private directory that does) with a fresh
-  // custody key, then admits them as open does, and returns the new archive.
+  // provision creates the store directory store_path and the key file key_path (which
+  // must not exist, in a private directory that does) with a fresh custody key, then
+  // admits them as open does, and returns the new archive. store_path must not exist, or
+  // be an empty private directory, such as an interrupted or refused provision leaves
+  // behind: provision takes that one over.
   //
-  // When it is refused after creating the store directory but before creating the key
-  // file, the store directory is removed again if it is still the empty directory it
-  // made, so the same call can be retried; anything created after that stays.
+  // The store directory's entry is flushed before the key file is made, and the key file
+  // gets its name only once it is whole, sealed and flushed. So a process killed at any
+  // moment inside provision leaves no key file (the same call then succeeds, nothing
+  // needs deleting) or an archive that open admits, and what a returned provision made
+  // survives a crash of the whole system. A killed provision may leave a ".pending-"
+  // staging file in the key's directory, which nothing reads.
   [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> provision(
       std::string store_path, std::string key_path, std::string owner_scope,
       descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);

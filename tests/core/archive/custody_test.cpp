@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <iterator>
 #include <string>
 
@@ -156,16 +157,42 @@ TEST_F(Custody, ACopiedOrReplacedKeyFileIsRefused) {
   EXPECT_TRUE(is_refusal(open()));
 }
 
-// remake creates an object at `path` with `make` until the file system hands it the inode
-// number `inode` again, removing each one that got another; false when none did within
-// the bound. ext4 gives a freed number to the next object made in the same directory.
-bool remake(const std::string& path, ino_t inode, const std::function<void()>& make) {
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    make();
-    if (zu::archive_fs::testing::stat_of(path).st_ino == inode) return true;
-    if (::remove(path.c_str()) != 0) return false;
+// Paths of one archive: its store directory and its key file.
+struct Paths {
+  std::string store;
+  std::string key;
+};
+
+// on_freed_inode provisions archives on fresh paths and, for each, deletes the key file
+// (or the empty store, when `key_file` is false) and remakes it at once with `remake`,
+// which gets the path and the key file's bytes, until the file system hands the freed
+// inode number back, as ext4 and xfs do. It
+// returns that archive's paths, or nothing when the number never came back: another
+// process creating files at the same moment may take a freed number first, hence the
+// rounds.
+std::optional<Paths> on_freed_inode(const zu::archive_fs::testing::Scratch& scratch,
+                                    const zu::descriptor::ValidatedDescriptor& descriptor,
+                                    bool key_file,
+                                    const std::function<void(const std::string& path,
+                                                             const std::string& bytes)>& remake) {
+  for (int round = 0; round < 40; ++round) {
+    const Paths paths{scratch.at("reuse-store-" + std::to_string(round)),
+                      scratch.at("keys/reuse-" + std::to_string(round) + ".key")};
+    if (!std::holds_alternative<ArchivePtr>(
+            zu::NativeArchive::provision(paths.store, paths.key, "owner-1", descriptor, {}))) {
+      return std::nullopt;
+    }
+    const std::string& target = key_file ? paths.key : paths.store;
+    const ino_t inode = zu::archive_fs::testing::stat_of(target).st_ino;
+    const std::string bytes = key_file ? read_file(target) : "";
+    if (::remove(target.c_str()) != 0) return std::nullopt;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      remake(target, bytes);
+      if (zu::archive_fs::testing::stat_of(target).st_ino == inode) return paths;
+      if (::remove(target.c_str()) != 0) return std::nullopt;
+    }
   }
-  return false;
+  return std::nullopt;
 }
 
 constexpr const char* kNoReuse =
@@ -173,25 +200,22 @@ constexpr const char* kNoReuse =
     "reuses numbers, as ext4 and xfs do";
 
 TEST_F(Custody, AKeyFileRewrittenOntoItsFreedInodeNumberIsRefused) {
-  const std::string bytes = read_file(key_path());
-  const ino_t inode = zu::archive_fs::testing::stat_of(key_path()).st_ino;
-  archive_.reset();
-  ASSERT_EQ(::unlink(key_path().c_str()), 0);
-  ASSERT_TRUE(remake(key_path(), inode,
-                     [&] { zu::archive_fs::testing::make_file(key_path(), bytes, 0400); }))
-      << kNoReuse;
-  EXPECT_EQ(read_file(key_path()), bytes);
-  EXPECT_TRUE(is_refusal(open()));
+  const auto paths = on_freed_inode(scratch_, descriptor_, true,
+                                    [](const std::string& key, const std::string& bytes) {
+                                      zu::archive_fs::testing::make_file(key, bytes, 0400);
+                                    });
+  ASSERT_TRUE(paths) << kNoReuse;
+  EXPECT_EQ(read_file(paths->key).size(), 96u);
+  EXPECT_TRUE(is_refusal(zu::NativeArchive::open(paths->store, paths->key, "owner-1", descriptor_, {})));
 }
 
 TEST_F(Custody, AStoreRemadeOnItsFreedInodeNumberIsRefused) {
-  const ino_t inode = zu::archive_fs::testing::stat_of(store_path()).st_ino;
-  archive_.reset();
-  ASSERT_EQ(::rmdir(store_path().c_str()), 0);
-  ASSERT_TRUE(remake(store_path(), inode,
-                     [&] { zu::archive_fs::testing::make_directory(store_path()); }))
-      << kNoReuse;
-  EXPECT_TRUE(is_refusal(open()));
+  const auto paths = on_freed_inode(scratch_, descriptor_, false,
+                                    [](const std::string& store, const std::string&) {
+                                      zu::archive_fs::testing::make_directory(store);
+                                    });
+  ASSERT_TRUE(paths) << kNoReuse;
+  EXPECT_TRUE(is_refusal(zu::NativeArchive::open(paths->store, paths->key, "owner-1", descriptor_, {})));
 }
 
 // Admission binds the objects, not their names: a store and its key file moved together

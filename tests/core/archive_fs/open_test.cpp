@@ -251,23 +251,27 @@ TEST_F(Opens, StatusReportsTheFileSystemIdentityInodeSizeAndNanosecondTimes) {
 
 // A file identity must not pass on to a later file: the next file made in the same
 // directory usually gets the freed inode number back, and must still be another file.
+// Another process may take the freed number first, hence the rounds.
 TEST_F(Opens, AFileMadeOnAFreedInodeNumberIsAnotherFile) {
-  const std::string path = scratch_.at("file");
-  const ino_t inode = testing::stat_of(path).st_ino;
-  const Status first = status(open_file(root_, "file", false));
-  ASSERT_EQ(::unlink(path.c_str()), 0);
-  bool reused = false;
-  for (int attempt = 0; attempt < 1000 && !reused; ++attempt) {
+  for (int round = 0; round < 40; ++round) {
+    const std::string name = "reused-" + std::to_string(round);
+    const std::string path = scratch_.at(name);
     testing::make_file(path, "contents");
-    reused = testing::stat_of(path).st_ino == inode;
-    if (!reused) {
+    const ino_t inode = testing::stat_of(path).st_ino;
+    const Status first = status(open_file(root_, name, false));
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      testing::make_file(path, "contents");
+      if (testing::stat_of(path).st_ino == inode) {
+        const Status second = status(open_file(root_, name, false));
+        EXPECT_FALSE(same_file(first, second));
+        EXPECT_EQ(second.file_id, testing::file_id_of(path));
+        return;
+      }
       ASSERT_EQ(::unlink(path.c_str()), 0);
     }
   }
-  ASSERT_TRUE(reused) << "the file system never handed the inode number out again";
-  const Status second = status(open_file(root_, "file", false));
-  EXPECT_FALSE(same_file(first, second));
-  EXPECT_EQ(second.file_id, testing::file_id_of(path));
+  FAIL() << "the file system never handed the inode number out again";
 }
 
 TEST_F(Opens, StatusRefusesAFileThatWasDeleted) {
