@@ -121,7 +121,7 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
     }
 
     state->key_ = open_file(key.parent, key.name, false);
-    state->key_status_ = private_file_status(state->key_, true);
+    state->key_status_ = private_file_status(state->key_, Shape::sealed);
     state->key_file_ = read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_);
     archive::admit_key_file(state->key_file_,
                             {state->owner_scope_, state->descriptor_digest_,

@@ -25,7 +25,7 @@ std::variant<std::vector<Message>, Error> NativeArchive::load(std::string_view a
     const std::string name(*digits);
 
     const Handle file = open_file(state.store_, name, false);
-    const Status seen = private_file_status(file, true);
+    const Status seen = private_file_status(file, Shape::sealed);
     const std::string record = read_all_since(file, state.limits_.max_record_bytes, seen);
     // The MAC decides before a single byte of the record is parsed.
     const std::string computed = archive::hex(archive::mac(state.custody_key_, record));

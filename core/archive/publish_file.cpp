@@ -1,6 +1,7 @@
 #include "archive/publish_file.hpp"
 
 #include "archive/names.hpp"
+#include "archive_fs/publication_steps.hpp"
 #include "zu/archive_fs.hpp"
 
 namespace zu::archive {
@@ -20,7 +21,7 @@ void publish_file(const archive_fs::Handle& directory, const std::string& name,
     remove_staging(directory, staging, staging_name);
     throw;
   }
-  finish_publication(directory, staging);
+  finish_synced_publication(directory, staging);
 }
 
 }  // namespace zu::archive

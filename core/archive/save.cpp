@@ -34,7 +34,7 @@ std::variant<std::string, Error> NativeArchive::save(const std::vector<Message>&
     if (const Handle existing = open_file(state.store_, name, true)) {
       // Records are content-addressed: the same bytes under the same key are already
       // saved, and anything else under that name is refused rather than replaced.
-      const Status sealed = private_file_status(existing, true);
+      const Status sealed = private_file_status(existing, Shape::sealed);
       require(read_all_since(existing, state.limits_.max_record_bytes, sealed) == record);
       sync(state.store_);
     } else {

@@ -11,17 +11,23 @@
 
 namespace zu::archive_fs {
 
+// Shape is the state of a private file that a check asks for: still writable, as a file
+// being filled is, or sealed read-only.
+enum class Shape { writable, sealed };
+
 // private_directory_status does what private_directory does and returns status(directory)
 // as the same query saw it.
 Status private_directory_status(const Handle& directory);
 
-// private_file_status does what private_file does and returns status(file) as the same
-// query saw it.
-Status private_file_status(const Handle& file, bool read_only);
+// private_file_status does what private_file does for `shape` and returns status(file) as
+// the same query saw it.
+Status private_file_status(const Handle& file, Shape shape);
 
 // read_all_since does what read_all does for a regular file whose status the caller has
 // just taken (`before`, from private_file_status of the same handle): that status stands
 // for read_all's first query.
+//
+// REQUIRES: before describes the object behind file itself, taken through file.
 std::string read_all_since(const Handle& file, std::uint64_t max_size, const Status& before);
 
 }  // namespace zu::archive_fs

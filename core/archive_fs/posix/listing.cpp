@@ -13,8 +13,9 @@ namespace zu::archive_fs::posix {
 Listing::Listing(const Handle& directory) {
   // Reading entries moves a descriptor's position, and the caller's handle must stay as
   // it was; hence a descriptor of our own.
-  const Info own = query(directory.get());
+  const Look own = accepted_look(directory.get());
   require(own.directory);
+  mount_ = own.mount;
   const int fresh = retry([&] { return ::openat(directory.get(), ".", kDirectoryOpen); });
   require(fresh >= 0);
   stream_.reset(::fdopendir(fresh));
@@ -23,8 +24,9 @@ Listing::Listing(const Handle& directory) {
     throw Rejected{};
   }
   // The directory may have been removed or replaced meanwhile; such a listing is refused.
-  const Info listed = query(::dirfd(stream_.get()));
-  require(listed.directory && same_file(own.status, listed.status));
+  // Both descriptors are open, so their identities tell the objects apart.
+  const Look listed = look(::dirfd(stream_.get()));
+  require(listed.directory && listed.identity == own.identity);
 }
 
 std::string_view Listing::next() {

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -19,6 +20,9 @@ class Listing {
   // directory on an accepted file system and the fresh descriptor is the same one.
   explicit Listing(const Handle& directory);
 
+  // mount returns the mount the directory lies on.
+  [[nodiscard]] std::uint64_t mount() const noexcept { return mount_; }
+
   // next returns the next entry's name ("." and ".." included), or an empty view after
   // the last one; it throws Rejected when reading fails. The view lasts until the next
   // call.
@@ -31,6 +35,7 @@ class Listing {
   // stream_ owns the directory stream and its descriptor from the moment it exists, so a
   // check that fails later in the constructor still closes it. (nonnull once constructed)
   std::unique_ptr<DIR, Close> stream_;
+  std::uint64_t mount_ = 0;
 };
 
 }  // namespace zu::archive_fs::posix

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "archive_fs/posix/system.hpp"
 
@@ -17,8 +18,17 @@ constexpr const char* kDefaultList = "system.posix_acl_default";
 // attribute at all: such an object cannot carry a list.
 bool unsupported(int error) noexcept { return error == ENOTSUP || error == EOPNOTSUPP; }
 
-bool carries(NativeHandle descriptor, const char* list) {
-  const ssize_t size = retry([&] { return ::fgetxattr(descriptor, list, nullptr, 0); });
+// carries returns whether the object carries `list`. A path-only descriptor takes no
+// fgetxattr; its entry in /proc/self/fd leads to the object itself (getxattr follows that
+// link to the object, not to any name of it, and opens nothing).
+bool carries(NativeHandle descriptor, Reach reach, const char* list) {
+  ssize_t size = 0;
+  if (reach == Reach::opened) {
+    size = retry([&] { return ::fgetxattr(descriptor, list, nullptr, 0); });
+  } else {
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    size = retry([&] { return ::getxattr(link.c_str(), list, nullptr, 0); });
+  }
   if (size >= 0) return true;
   require(errno == ENODATA || unsupported(errno));
   return false;
@@ -31,16 +41,24 @@ void drop(NativeHandle descriptor, const char* list) {
 
 }  // namespace
 
-void check_private(NativeHandle descriptor, const Info& info, mode_t mode) {
-  require(info.owner == ::geteuid());
-  require(info.mode == mode);
-  require(!carries(descriptor, kAccessList));
-  if (info.directory) require(!carries(descriptor, kDefaultList));
+void require_shape(const Look& look, mode_t mode, uid_t user) {
+  require(look.owner == user);
+  require(look.mode == mode);
 }
 
-void drop_inherited_acls(NativeHandle descriptor, bool directory) {
+void require_no_acls(NativeHandle descriptor, const Look& look, Reach reach) {
+  require(!carries(descriptor, reach, kAccessList));
+  if (look.directory) require(!carries(descriptor, reach, kDefaultList));
+}
+
+void check_private(NativeHandle descriptor, const Look& look, mode_t mode, Reach reach) {
+  require_shape(look, mode, ::geteuid());
+  require_no_acls(descriptor, look, reach);
+}
+
+void drop_inherited_acls(NativeHandle descriptor, Kind kind) {
   drop(descriptor, kAccessList);
-  if (directory) drop(descriptor, kDefaultList);
+  if (kind == Kind::directory) drop(descriptor, kDefaultList);
 }
 
 }  // namespace zu::archive_fs::posix

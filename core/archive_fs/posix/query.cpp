@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <string>
 
 #include "archive_fs/posix/system.hpp"
 
@@ -57,9 +59,49 @@ std::int64_t nanoseconds(std::int64_t seconds, std::uint32_t fraction) {
   return result;
 }
 
-// The members of a statx result that every query needs: what fstat would report.
+// The members of a statx result that every look needs: what fstat would report. The
+// mount is asked as well; kernels before Linux 5.8 leave it out.
 constexpr unsigned kNeeded = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_UID | STATX_INO |
                              STATX_SIZE | STATX_MTIME | STATX_CTIME;
+constexpr unsigned kAsked = kNeeded | STATX_MNT_ID;
+
+// look_from checks what statx reported and returns it as a Look.
+Look look_from(const struct statx& file) {
+  require((file.stx_mask & kNeeded) == kNeeded);
+  require(S_ISREG(file.stx_mode) || S_ISDIR(file.stx_mode));
+  require(file.stx_nlink > 0);
+  require(static_cast<std::int64_t>(file.stx_size) >= 0);
+  Look look;
+  look.directory = S_ISDIR(file.stx_mode);
+  look.links = file.stx_nlink;
+  look.owner = file.stx_uid;
+  look.mode = file.stx_mode & 07777;
+  look.identity = {makedev(file.stx_dev_major, file.stx_dev_minor), file.stx_ino};
+  look.mount = (file.stx_mask & STATX_MNT_ID) != 0 ? file.stx_mnt_id : 0;
+  look.size = static_cast<std::int64_t>(file.stx_size);
+  look.last_write_time = nanoseconds(file.stx_mtime.tv_sec, file.stx_mtime.tv_nsec);
+  look.change_time = nanoseconds(file.stx_ctime.tv_sec, file.stx_ctime.tv_nsec);
+  return look;
+}
+
+// look_with returns the statx of descriptor with `extra` asked for besides what every
+// look needs.
+struct statx look_with(NativeHandle descriptor, unsigned extra) {
+  struct statx file {};
+  require(retry([&] {
+            return ::statx(descriptor, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, kAsked | extra,
+                           &file);
+          }) == 0);
+  return file;
+}
+
+// accepted_system returns the file system of descriptor, which must be an accepted one.
+struct statfs accepted_system(NativeHandle descriptor) {
+  struct statfs system {};
+  require(retry([&] { return ::fstatfs(descriptor, &system); }) == 0);
+  require(accepted(system));
+  return system;
+}
 
 // generation_of returns the inode's generation number, which the file system draws anew
 // each time it hands out an inode, with bit 32 set to tell it from none; 0 where the file
@@ -95,21 +137,60 @@ std::uint64_t file_id_of(std::uint64_t inode, std::uint64_t generation, std::uin
 
 }  // namespace
 
+Identity identity_of(const struct stat& seen) noexcept { return {seen.st_dev, seen.st_ino}; }
+
+bool unchanged_look(const Look& a, const Look& b) noexcept {
+  return a.identity == b.identity && a.size == b.size &&
+         a.last_write_time == b.last_write_time && a.change_time == b.change_time;
+}
+
+Look look(NativeHandle descriptor) { return look_from(look_with(descriptor, 0)); }
+
+std::optional<Look> look_entry(const Handle& directory, const std::string& name,
+                               std::uint64_t mount) {
+  struct statx file {};
+  if (retry([&] {
+        return ::statx(directory.get(), name.c_str(),
+                       AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, kAsked, &file);
+      }) != 0) {
+    require(errno == ENOENT);
+    return std::nullopt;
+  }
+  // Checked before anything else is read: what lies on another mount is not ours to
+  // judge from here.
+  require((file.stx_mask & STATX_MNT_ID) != 0 && file.stx_mnt_id == mount);
+  return look_from(file);
+}
+
+bool denotes(const Handle& directory, const std::string& name, const Identity& identity) noexcept {
+  struct statx entry {};
+  if (retry([&] {
+        return ::statx(directory.get(), name.c_str(),
+                       AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_INO,
+                       &entry);
+      }) != 0) {
+    return false;
+  }
+  return (entry.stx_mask & STATX_INO) != 0 &&
+         Identity{makedev(entry.stx_dev_major, entry.stx_dev_minor), entry.stx_ino} == identity;
+}
+
+void require_accepted_file_system(NativeHandle descriptor) {
+  static_cast<void>(accepted_system(descriptor));
+}
+
+Look accepted_look(NativeHandle descriptor) {
+  const Look seen = look(descriptor);
+  static_cast<void>(accepted_system(descriptor));
+  return seen;
+}
+
 Info query(NativeHandle descriptor) {
   // One statx gives what fstat would, and the birth time where the file system keeps it.
-  struct statx file {};
-  require(retry([&] {
-            return ::statx(descriptor, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW,
-                           kNeeded | STATX_BTIME, &file);
-          }) == 0);
-  require((file.stx_mask & kNeeded) == kNeeded);
-  require(S_ISREG(file.stx_mode) || S_ISDIR(file.stx_mode));
-  require(file.stx_nlink > 0);
-  require(static_cast<std::int64_t>(file.stx_size) >= 0);
-  struct statfs system {};
-  require(retry([&] { return ::fstatfs(descriptor, &system); }) == 0);
-  require(accepted(system));
-  const dev_t device = makedev(file.stx_dev_major, file.stx_dev_minor);
+  const struct statx file = look_with(descriptor, STATX_BTIME);
+  Info info;
+  info.look = look_from(file);
+  const struct statfs system = accepted_system(descriptor);
 
   // Asked only now: the file system is a local one, so the question waits on no daemon.
   const std::uint64_t generation = generation_of(descriptor);
@@ -118,23 +199,12 @@ Info query(NativeHandle descriptor) {
           ? 0
           : static_cast<std::uint64_t>(file.stx_btime.tv_sec) * 1'000'000'000 + file.stx_btime.tv_nsec;
 
-  Info info;
-  info.status.volume = volume_of(system, device);
+  info.status.volume = volume_of(system, info.look.identity.device);
   info.status.file_id = file_id_of(file.stx_ino, generation, born);
-  info.status.size = static_cast<std::int64_t>(file.stx_size);
-  info.status.last_write_time = nanoseconds(file.stx_mtime.tv_sec, file.stx_mtime.tv_nsec);
-  info.status.change_time = nanoseconds(file.stx_ctime.tv_sec, file.stx_ctime.tv_nsec);
-  info.directory = S_ISDIR(file.stx_mode);
-  info.links = file.stx_nlink;
-  info.owner = file.stx_uid;
-  info.mode = file.stx_mode & 07777;
-  info.device = device;
-  info.inode = file.stx_ino;
+  info.status.size = info.look.size;
+  info.status.last_write_time = info.look.last_write_time;
+  info.status.change_time = info.look.change_time;
   return info;
-}
-
-bool same_entry(const struct stat& entry, const Info& info) noexcept {
-  return entry.st_dev == info.device && entry.st_ino == info.inode;
 }
 
 }  // namespace zu::archive_fs::posix
