@@ -849,7 +849,7 @@ class Summary : public benchmark::ConsoleReporter {
     if (!top || !bottom || *bottom <= 0) return;
     const double ratio = *top / *bottom;
     std::printf("  %-34s %9.3f ms / %9.3f ms = %6.2f", what, *top * 1e3, *bottom * 1e3, ratio);
-    if (target > 0) std::printf("   target <= %.0f: %s", target, ratio <= target ? "met" : "MISSED");
+    if (target > 0) std::printf("   target <= %.1f: %s", target, ratio <= target ? "met" : "MISSED");
     std::printf("\n");
   }
 

@@ -33,8 +33,7 @@ std::variant<std::vector<Message>, Error> NativeArchive::load(std::string_view a
 
     std::vector<Message> messages = Codec::decode(state, record, record_scope);
     // No writer lock is taken: what was read must still be what the name denotes.
-    require(unchanged(entry_status(state.store_, name), seen));
-    private_file(file, true);
+    require_still_sealed(state.store_, name, file, seen);
     state.verify();
     return messages;
   } catch (const Rejected&) {

@@ -30,4 +30,13 @@ Status private_file_status(const Handle& file, Shape shape);
 // REQUIRES: before describes the object behind file itself, taken through file.
 std::string read_all_since(const Handle& file, std::uint64_t max_size, const Status& before);
 
+// require_still_sealed does what entry_status(directory, name) compared by unchanged with
+// `seen`, then private_file(file, true), do together: it throws unless name in directory
+// still denotes file, which is still a private sealed regular file with one link,
+// unchanged since `seen`.
+//
+// REQUIRES: seen was taken through file (private_file_status).
+void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
+                          const Status& seen);
+
 }  // namespace zu::archive_fs

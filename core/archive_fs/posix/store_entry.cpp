@@ -67,12 +67,15 @@ Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
 }
 
 StoreScan::StoreScan(const Handle& directory, std::uint64_t directory_mount)
-    : directory_(directory), mount_(directory_mount), user_(::geteuid()), links_(open_links()) {
-  ask_links_ = static_cast<bool>(links_);
-}
+    : directory_(directory), mount_(directory_mount), user_(::geteuid()) {}
 
 std::int64_t StoreScan::size(const std::string& name) {
   checked_name(name);
+  // Opened at the first entry, so that an empty store costs nothing more.
+  if (ask_links_ && !links_) {
+    links_ = open_links();
+    ask_links_ = static_cast<bool>(links_);
+  }
   if (ask_links_) {
     // Named path-only in a call that refuses a link and a mount crossing (so the entry
     // lies on the directory's accepted file system), looked at through that descriptor,

@@ -25,11 +25,12 @@ Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
 class StoreScan {
  public:
   // StoreScan prepares a scan of directory, which lies on an accepted file system on the
-  // mount directory_mount. It throws Rejected when /proc is not a proc file system.
+  // mount directory_mount.
   StoreScan(const Handle& directory, std::uint64_t directory_mount);
 
   // size checks the entry name as open_store_entry would and returns its size. Throws
-  // Rejected for an entry of any other shape.
+  // Rejected for an entry of any other shape, and when /proc holds this process's
+  // descriptors but is not a proc file system.
   std::int64_t size(const std::string& name);
 
  private:
@@ -38,7 +39,7 @@ class StoreScan {
   // user_ is the effective user, read once for the whole scan.
   uid_t user_;
   // links_ is this process's /proc/<pid>/fd, whose entries lead to the objects behind
-  // the descriptors. (empty when /proc has no such directory)
+  // the descriptors. (empty until the first entry, and where /proc has no such directory)
   Handle links_;
   // ask_links_ turns false once the kernel proves too old to read an extended attribute
   // through links_ (getxattrat came with Linux 6.13); the scan then opens each entry.

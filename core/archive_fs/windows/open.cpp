@@ -28,4 +28,10 @@ Status entry_status(const Handle& directory, const std::string& name) {
   return status(file);
 }
 
+void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
+                          const Status& seen) {
+  require(unchanged(entry_status(directory, name), seen));
+  private_file(file, true);
+}
+
 }  // namespace zu::archive_fs
