@@ -20,12 +20,11 @@ NativeArchive::State::State(std::string store_path, std::string key_path,
       owner_scope_(std::move(owner_scope)),
       descriptor_digest_(archive::descriptor_digest(descriptor, limits)),
       descriptor_(std::move(descriptor)),
-      limits_(limits) {}
+      limits_(limits),
+      secrets_(std::make_unique<archive::KeyMaterial>()) {}
 
-NativeArchive::State::~State() {
-  archive::wipe(key_file_);
-  OPENSSL_cleanse(custody_key_.data(), custody_key_.size());
-}
+// The key material wipes itself as it goes.
+NativeArchive::State::~State() = default;
 
 void NativeArchive::State::verify() const {
   using namespace archive_fs;
@@ -41,8 +40,9 @@ void NativeArchive::State::verify() const {
   const Status now = private_file_status(file, true);
   require(unchanged(now, key_status_));
   const archive::Wiped contents(read_all_since(file, archive::kKeyFileBytes, now));
-  require(contents.get().size() == key_file_.size() &&
-          CRYPTO_memcmp(contents.get().data(), key_file_.data(), key_file_.size()) == 0);
+  const archive::KeyMaterial::KeyFile& admitted = secrets_->key_file();
+  require(contents.get().size() == admitted.size() &&
+          CRYPTO_memcmp(contents.get().data(), admitted.data(), admitted.size()) == 0);
 }
 
 }  // namespace zu
