@@ -2,6 +2,7 @@
 // ones, and the two queries that need no lock.
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "archive/descriptor_digest.hpp"
@@ -122,11 +123,15 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
 
     state->key_ = open_file(key.parent, key.name, false);
     state->key_status_ = private_file_status(state->key_, Shape::sealed);
-    state->key_file_ = read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_);
-    archive::admit_key_file(state->key_file_,
-                            {state->owner_scope_, state->descriptor_digest_,
-                             state->store_status_, state->key_status_, state->limits_},
-                            state->custody_key_);
+    {
+      const archive::Wiped read(
+          read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_));
+      archive::admit_key_file(read.get(),
+                              {state->owner_scope_, state->descriptor_digest_,
+                               state->store_status_, state->key_status_, state->limits_},
+                              state->secrets_->custody_key());
+      std::copy(read.get().begin(), read.get().end(), state->secrets_->key_file().begin());
+    }
     state->verify();
     return std::shared_ptr<NativeArchive>(new NativeArchive(std::move(state)));
   } catch (const Rejected&) {

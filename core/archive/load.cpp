@@ -7,6 +7,7 @@
 #include "archive/mac.hpp"
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
+#include "archive/secret.hpp"
 #include "archive_fs/checked_status.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -28,7 +29,7 @@ std::variant<std::vector<Message>, Error> NativeArchive::load(std::string_view a
     const Status seen = private_file_status(file, Shape::sealed);
     const std::string record = read_all_since(file, state.limits_.max_record_bytes, seen);
     // The MAC decides before a single byte of the record is parsed.
-    const std::string computed = archive::hex(archive::mac(state.custody_key_, record));
+    const std::string computed = archive::hex(archive::mac(state.secrets_->custody_key(), record));
     require(CRYPTO_memcmp(computed.data(), name.data(), computed.size()) == 0);
 
     std::vector<Message> messages = Codec::decode(state, record, record_scope);

@@ -8,6 +8,7 @@
 #include "archive/names.hpp"
 #include "archive/publish_file.hpp"
 #include "archive/refusal.hpp"
+#include "archive/secret.hpp"
 #include "archive_fs/checked_status.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -22,7 +23,7 @@ std::variant<std::string, Error> NativeArchive::save(const std::vector<Message>&
     state.verify();
     require(messages.size() <= state.limits_.max_messages);
     const std::string record = Codec::encode(state, messages, record_scope);
-    const Digest record_mac = archive::mac(state.custody_key_, record);
+    const Digest record_mac = archive::mac(state.secrets_->custody_key(), record);
     std::string key = archive::archive_key(record_mac);
     const std::string name = archive::hex(record_mac);
 

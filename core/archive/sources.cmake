@@ -10,6 +10,7 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/publish_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/secret.cpp
   ${CMAKE_CURRENT_LIST_DIR}/limits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cpp

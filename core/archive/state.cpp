@@ -20,19 +20,19 @@ NativeArchive::State::State(std::string store_path, std::string key_path,
       owner_scope_(std::move(owner_scope)),
       descriptor_digest_(archive::descriptor_digest(descriptor, limits)),
       descriptor_(std::move(descriptor)),
-      limits_(limits) {}
+      limits_(limits),
+      secrets_(std::make_unique<archive::KeyMaterial>()) {}
 
-NativeArchive::State::~State() {
-  archive::wipe(key_file_);
-  OPENSSL_cleanse(custody_key_.data(), custody_key_.size());
-}
+// The key material wipes itself as it goes.
+NativeArchive::State::~State() = default;
 
 void NativeArchive::State::verify() const {
   archive::Wiped contents;
   archive_fs::revisit(store_path_, key_path_, {store_, store_status_, key_, key_status_},
                       archive::kKeyFileBytes, contents.get());
-  archive_fs::require(contents.get().size() == key_file_.size() &&
-                      CRYPTO_memcmp(contents.get().data(), key_file_.data(), key_file_.size()) == 0);
+  const archive::KeyMaterial::KeyFile& admitted = secrets_->key_file();
+  archive_fs::require(contents.get().size() == admitted.size() &&
+                      CRYPTO_memcmp(contents.get().data(), admitted.data(), admitted.size()) == 0);
 }
 
 }  // namespace zu

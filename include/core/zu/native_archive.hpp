@@ -39,9 +39,13 @@
 // remove_stale_staging of one archive are serialised by its mutex, and writers of
 // different archives or processes over the same key file by the store lock. Loads run
 // concurrently with saves: records appear by an atomic rename and are never rewritten.
+//
+// Processes: an archive belongs to the process that made it. A child process opens an
+// archive of its own with open (which may run while the parent saves); it never uses one
+// inherited through fork, whose mutex a thread of the parent may have held at the fork,
+// to stay held in the child for good.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -58,6 +62,10 @@
 #include "zu/message.hpp"
 
 namespace zu {
+
+namespace archive {
+class KeyMaterial;
+}
 
 // NativeArchiveLimits bounds one archive's records and store. A member left 0 takes its
 // default from the descriptor policy's CodecResources; a member out of its range makes
@@ -220,8 +228,6 @@ class ZU_CORE_EXPORT NativeArchive::State {
   std::string owner_scope_;
   // descriptor_digest_ is the 32-byte archive digest of descriptor_.
   std::string descriptor_digest_;
-  // key_file_ is the 96 bytes read at admission (secret: holds the custody key).
-  std::string key_file_;
   descriptor::ValidatedDescriptor descriptor_;
   NativeArchiveLimits limits_;
   archive_fs::Handle store_;
@@ -231,7 +237,9 @@ class ZU_CORE_EXPORT NativeArchive::State {
   archive_fs::Status key_status_;
   // save_mutex_ serialises this archive's writers; it is taken before the store lock.
   mutable std::mutex save_mutex_;
-  std::array<unsigned char, 32> custody_key_{};
+  // (nonnull) secrets_ holds the custody key and the 96 bytes of the key file read at
+  // admission, in memory kept out of core dumps and swap where the system allows it.
+  std::unique_ptr<archive::KeyMaterial> secrets_;
 };
 
 }  // namespace zu

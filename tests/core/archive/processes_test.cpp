@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -183,6 +184,47 @@ TEST_F(Processes, AWriterKilledAtAnyMomentLeavesEveryReportedRecordAndOnlyStagin
   ASSERT_TRUE(std::holds_alternative<std::uint64_t>(removed));
   EXPECT_EQ(std::get<std::uint64_t>(removed), staging);
   for (const std::string& name : entries()) EXPECT_NE(name.rfind(".pending-", 0), 0u) << name;
+}
+
+// A child forked while another thread of the parent saves inherits the archive's mutex
+// in whatever state it was, possibly held by a thread the child does not have. A child
+// therefore opens an archive of its own, and that one works however the fork fell.
+TEST_F(Processes, AChildForkedDuringASaveWorksWithAnArchiveOfItsOwn) {
+  const ArchivePtr parent = made();
+  std::atomic<bool> stop{false};
+  std::atomic<int> parent_saves{0};
+  std::thread saver([&] {
+    for (int i = 0; !stop; ++i) {
+      if (std::holds_alternative<std::string>(parent->save({user_text("parent " + std::to_string(i))}, "s"))) {
+        ++parent_saves;
+      }
+    }
+  });
+  constexpr int kChildren = 30;
+  std::vector<int> worked;
+  for (int i = 0; i < kChildren; ++i) {
+    const int code = zu::archive_fs::testing::in_child(
+        [&] {
+          auto own = open();
+          if (!std::holds_alternative<ArchivePtr>(own)) return 2;
+          const ArchivePtr& archive = std::get<ArchivePtr>(own);
+          auto key = archive->save({user_text("child " + std::to_string(i))}, "s");
+          if (!std::holds_alternative<std::string>(key)) return 3;
+          return std::holds_alternative<Messages>(archive->load(std::get<std::string>(key), "s")) ? 0 : 4;
+        },
+        20'000);
+    EXPECT_EQ(code, 0) << "child " << i << (code == -1 ? " hung or was killed" : "");
+    if (code == 0) worked.push_back(i);
+  }
+  stop = true;
+  saver.join();
+  EXPECT_GT(parent_saves.load(), 0);
+  // Each child's record is there: saving the same messages again writes nothing new.
+  const std::size_t before = entries().size();
+  for (const int i : worked) {
+    EXPECT_TRUE(std::holds_alternative<std::string>(parent->save({user_text("child " + std::to_string(i))}, "s")));
+  }
+  EXPECT_EQ(entries().size(), before);
 }
 
 // A provision killed at any moment must leave what the same call, or open, accepts, with
