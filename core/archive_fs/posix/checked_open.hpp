@@ -10,9 +10,6 @@
 
 namespace zu::archive_fs::posix {
 
-// Missing says what a name that does not exist is: a refusal, or an empty Handle.
-enum class Missing { refused, allowed };
-
 // open_entry opens the entry name of parent as kind and returns it: a directory for
 // listing and as a parent, a regular file read-only. With Missing::allowed a name that
 // does not exist yields an empty Handle. It throws Rejected for a bad name, a symbolic link,

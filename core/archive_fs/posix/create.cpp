@@ -18,9 +18,9 @@ namespace {
 // make_private gives an object of kind that this call created its exact private shape.
 // The mode given at creation passes through the umask (and a setgid parent adds its bit
 // to a new directory); only an explicit chmod makes it exact.
-void make_private(const Handle& created, posix::Kind kind) {
+void make_private(const Handle& created, Kind kind) {
   posix::drop_inherited_acls(created.get(), kind);
-  const mode_t mode = kind == posix::Kind::directory ? posix::kDirectoryMode : posix::kWritableMode;
+  const mode_t mode = kind == Kind::directory ? posix::kDirectoryMode : posix::kWritableMode;
   require(posix::retry([&] { return ::fchmod(created.get(), mode); }) == 0);
 }
 
@@ -28,11 +28,11 @@ void make_private(const Handle& created, posix::Kind kind) {
 // after it was created (made) and still ours, so that a failed create leaves no half-made
 // entry to be counted or tripped over later. Anything else under the name is left alone.
 void remove_if_made(const Handle& parent, const std::string& name, const posix::Identity& made,
-                    posix::Kind kind) noexcept {
+                    Kind kind) noexcept {
   struct stat entry {};
   if (::fstatat(parent.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return;
   if (posix::identity_of(entry) != made || entry.st_uid != ::geteuid()) return;
-  if (S_ISDIR(entry.st_mode) != (kind == posix::Kind::directory)) return;
+  if (S_ISDIR(entry.st_mode) != (kind == Kind::directory)) return;
   // For a directory, AT_REMOVEDIR also refuses one that is not empty.
   ::unlinkat(parent.get(), name.c_str(), S_ISDIR(entry.st_mode) ? AT_REMOVEDIR : 0);
 }
@@ -79,10 +79,10 @@ Handle create_directory(const Handle& parent, const std::string& name) {
     require(static_cast<bool>(created));
     require_fresh_directory(created, made);
     // Its file system was judged by the listing above.
-    make_private(created, posix::Kind::directory);
+    make_private(created, Kind::directory);
     return created;
   } catch (...) {
-    remove_if_made(parent, name, posix::identity_of(made), posix::Kind::directory);
+    remove_if_made(parent, name, posix::identity_of(made), Kind::directory);
     throw;
   }
 }
@@ -106,11 +106,11 @@ Handle create_file(const Handle& parent, const std::string& name) {
     made = seen.identity;
     require(!seen.directory);
     posix::require_accepted_file_system(created.get());
-    make_private(created, posix::Kind::file);
+    make_private(created, Kind::file);
     return created;
   } catch (...) {
     // Before the look nothing is known of the file, and nothing is removed.
-    if (made != posix::Identity{}) remove_if_made(parent, name, made, posix::Kind::file);
+    if (made != posix::Identity{}) remove_if_made(parent, name, made, Kind::file);
     throw;
   }
 }

@@ -80,7 +80,7 @@ Location locate(std::string_view path) {
     if (walked + 1 == components.size()) break;
     posix::Opened next = posix::open_entry_in(current.handle, current.mount,
                                               std::string(components[walked]),
-                                              posix::Kind::directory, posix::Missing::refused);
+                                              Kind::directory, Missing::refused);
     location.ancestors.push_back(std::move(current.handle));
     current = std::move(next);
   }

@@ -12,18 +12,18 @@
 namespace zu::archive_fs {
 
 Handle open_directory(const Handle& parent, const std::string& name) {
-  return posix::open_entry(parent, name, posix::Kind::directory, posix::Missing::refused);
+  return posix::open_entry(parent, name, Kind::directory, Missing::refused);
 }
 
 Handle open_file(const Handle& parent, const std::string& name, bool missing_ok) {
-  return posix::open_entry(parent, name, posix::Kind::file,
-                           missing_ok ? posix::Missing::allowed : posix::Missing::refused);
+  return posix::open_entry(parent, name, Kind::file,
+                           missing_ok ? Missing::allowed : Missing::refused);
 }
 
 Status status(const Handle& handle) { return posix::query(handle.get()).status; }
 
 Status entry_status(const Handle& directory, const std::string& name) {
-  const Handle file = posix::open_entry(directory, name, posix::Kind::file, posix::Missing::refused);
+  const Handle file = posix::open_entry(directory, name, Kind::file, Missing::refused);
   return private_file_status(file, Shape::sealed);
 }
 

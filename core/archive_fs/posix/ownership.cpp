@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 
 #include "archive_fs/posix/system.hpp"
 
@@ -18,17 +17,8 @@ constexpr const char* kDefaultList = "system.posix_acl_default";
 // attribute at all: such an object cannot carry a list.
 bool unsupported(int error) noexcept { return error == ENOTSUP || error == EOPNOTSUPP; }
 
-// carries returns whether the object carries `list`. A path-only descriptor takes no
-// fgetxattr; its entry in /proc/self/fd leads to the object itself (getxattr follows that
-// link to the object, not to any name of it, and opens nothing).
-bool carries(NativeHandle descriptor, Reach reach, const char* list) {
-  ssize_t size = 0;
-  if (reach == Reach::opened) {
-    size = retry([&] { return ::fgetxattr(descriptor, list, nullptr, 0); });
-  } else {
-    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
-    size = retry([&] { return ::getxattr(link.c_str(), list, nullptr, 0); });
-  }
+bool carries(NativeHandle descriptor, const char* list) {
+  const ssize_t size = retry([&] { return ::fgetxattr(descriptor, list, nullptr, 0); });
   if (size >= 0) return true;
   require(errno == ENODATA || unsupported(errno));
   return false;
@@ -46,14 +36,14 @@ void require_shape(const Look& look, mode_t mode, uid_t user) {
   require(look.mode == mode);
 }
 
-void require_no_acls(NativeHandle descriptor, const Look& look, Reach reach) {
-  require(!carries(descriptor, reach, kAccessList));
-  if (look.directory) require(!carries(descriptor, reach, kDefaultList));
+void require_no_acls(NativeHandle descriptor, const Look& look) {
+  require(!carries(descriptor, kAccessList));
+  if (look.directory) require(!carries(descriptor, kDefaultList));
 }
 
-void check_private(NativeHandle descriptor, const Look& look, mode_t mode, Reach reach) {
+void check_private(NativeHandle descriptor, const Look& look, mode_t mode) {
   require_shape(look, mode, ::geteuid());
-  require_no_acls(descriptor, look, reach);
+  require_no_acls(descriptor, look);
 }
 
 void drop_inherited_acls(NativeHandle descriptor, Kind kind) {

@@ -13,23 +13,19 @@ inline constexpr mode_t kDirectoryMode = 0700;
 inline constexpr mode_t kWritableMode = 0600;
 inline constexpr mode_t kSealedMode = 0400;
 
-// Reach is how a descriptor reaches its object: opened for reading, or path-only
-// (O_PATH), whose extended attributes only /proc/self/fd leads to.
-enum class Reach { opened, path_only };
-
 // require_shape throws Rejected unless `look` shows an object that belongs to `user` and
 // has exactly `mode`.
 void require_shape(const Look& look, mode_t mode, uid_t user);
 
-// require_no_acls throws Rejected when the object behind descriptor, described by
-// `look`, carries an access control list (or, for a directory, a default list).
-void require_no_acls(NativeHandle descriptor, const Look& look, Reach reach);
+// require_no_acls throws Rejected when the object behind descriptor (opened, not
+// path-only), described by `look`, carries an access control list (or, for a directory,
+// a default list).
+void require_no_acls(NativeHandle descriptor, const Look& look);
 
 // check_private throws Rejected unless the object behind descriptor, described by
 // `look`, belongs to the effective user, read now, has exactly mode, and carries no
 // access control list (nor a default list, when it is a directory).
-void check_private(NativeHandle descriptor, const Look& look, mode_t mode,
-                   Reach reach = Reach::opened);
+void check_private(NativeHandle descriptor, const Look& look, mode_t mode);
 
 // drop_inherited_acls removes the access control lists a new object of kind inherited
 // from a parent's default list, so that it is private from its first moment just as the

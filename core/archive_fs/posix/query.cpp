@@ -65,6 +65,10 @@ constexpr unsigned kNeeded = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_UID |
                              STATX_SIZE | STATX_MTIME | STATX_CTIME;
 constexpr unsigned kAsked = kNeeded | STATX_MNT_ID;
 
+Identity identity_from(const struct statx& file) noexcept {
+  return {makedev(file.stx_dev_major, file.stx_dev_minor), file.stx_ino};
+}
+
 // look_from checks what statx reported and returns it as a Look.
 Look look_from(const struct statx& file) {
   require((file.stx_mask & kNeeded) == kNeeded);
@@ -76,7 +80,7 @@ Look look_from(const struct statx& file) {
   look.links = file.stx_nlink;
   look.owner = file.stx_uid;
   look.mode = file.stx_mode & 07777;
-  look.identity = {makedev(file.stx_dev_major, file.stx_dev_minor), file.stx_ino};
+  look.identity = identity_from(file);
   look.mount = (file.stx_mask & STATX_MNT_ID) != 0 ? file.stx_mnt_id : 0;
   look.size = static_cast<std::int64_t>(file.stx_size);
   look.last_write_time = nanoseconds(file.stx_mtime.tv_sec, file.stx_mtime.tv_nsec);
@@ -171,8 +175,7 @@ bool denotes(const Handle& directory, const std::string& name, const Identity& i
       }) != 0) {
     return false;
   }
-  return (entry.stx_mask & STATX_INO) != 0 &&
-         Identity{makedev(entry.stx_dev_major, entry.stx_dev_minor), entry.stx_ino} == identity;
+  return (entry.stx_mask & STATX_INO) != 0 && identity_from(entry) == identity;
 }
 
 void require_accepted_file_system(NativeHandle descriptor) {

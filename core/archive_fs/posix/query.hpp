@@ -11,13 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "archive_fs/choices.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/archive_fs/status.hpp"
 
 namespace zu::archive_fs::posix {
-
-// Kind is the one of the two kinds of object this backend deals in that a call means.
-enum class Kind { directory, file };
 
 // Identity tells one object from every other object that exists at the same moment: the
 // device and inode numbers. An inode number is handed out again once its object is gone,

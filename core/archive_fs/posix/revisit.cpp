@@ -115,7 +115,7 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
           named_store->identity == store.identity);
   require(store.directory);
   posix::require_shape(store, posix::kDirectoryMode, user);
-  posix::require_no_acls(admitted.store.get(), store, posix::Reach::opened);
+  posix::require_no_acls(admitted.store.get(), store);
 
   // The key's directory: private, on the same mount, and not the store.
   const Handle below = key_in_common ? Handle()
@@ -126,7 +126,7 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
   require(directory.mount == store.mount && directory.identity != store.identity);
   require(directory.directory);
   posix::require_shape(directory, posix::kDirectoryMode, user);
-  posix::require_no_acls(key_directory.get(), directory, posix::Reach::opened);
+  posix::require_no_acls(key_directory.get(), directory);
 
   // The key file: sealed, one link, size and times as admitted; then read through the
   // held descriptor and looked at again, which must show the object named, unchanged.
@@ -138,7 +138,7 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
           named_key->last_write_time == admitted.key_status.last_write_time &&
           named_key->change_time == admitted.key_status.change_time);
   require(static_cast<std::uint64_t>(named_key->size) <= max_key_bytes);
-  posix::require_no_acls(admitted.key_file.get(), *named_key, posix::Reach::opened);
+  posix::require_no_acls(admitted.key_file.get(), *named_key);
   contents.resize(static_cast<std::size_t>(named_key->size));
   std::size_t done = 0;
   while (done < contents.size()) {

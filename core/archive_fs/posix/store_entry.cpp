@@ -62,7 +62,7 @@ Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
       open_entry_in(directory, directory_mount, name, Kind::file, Missing::refused).handle;
   seen = accepted_look(file.get());
   require_entry_shape(seen, ::geteuid());
-  require_no_acls(file.get(), seen, Reach::opened);
+  require_no_acls(file.get(), seen);
   return file;
 }
 

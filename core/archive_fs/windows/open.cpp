@@ -16,7 +16,8 @@ Handle open_directory(const Handle& parent, const std::string& name) {
 
 Handle open_file(const Handle& parent, const std::string& name, bool missing_ok) {
   return windows::open_relative(parent.get(), windows::checked_wide_name(name),
-                                windows::kOpenFileRow, missing_ok);
+                                windows::kOpenFileRow,
+                                missing_ok ? Missing::allowed : Missing::refused);
 }
 
 Status status(const Handle& handle) { return windows::query_file(handle.get()).status; }
