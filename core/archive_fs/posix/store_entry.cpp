@@ -92,12 +92,11 @@ std::int64_t StoreScan::size(const std::string& name) {
         return ::syscall(SYS_getxattrat, links_.get(), link.c_str(), 0, kAccessList, &ask,
                          sizeof ask);
       });
-      if (size < 0 && errno == ENOSYS) {
-        ask_links_ = false;
-      } else {
-        require(size < 0 && (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP));
-        return seen.size;
-      }
+      require(size < 0);
+      if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) return seen.size;
+      // A kernel before getxattrat (Linux 6.13), or one that a filter keeps from it, cannot
+      // tell: the rest of the scan opens each entry instead.
+      ask_links_ = false;
     }
   }
   // Whatever the call above could not decide (a mount over the name, an older kernel) is
