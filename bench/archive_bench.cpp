@@ -172,6 +172,23 @@ void remove_tree(const std::string& path) {
 
 std::string system_error(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+// load_average returns the machine's load averages over 1, 5 and 15 minutes as the kernel
+// reports them, for the report: other work on the machine moves every figure.
+std::string load_average() {
+  std::FILE* file = std::fopen("/proc/loadavg", "r");
+  if (file == nullptr) return "unknown";
+  char text[64] = {};
+  const bool read = std::fgets(text, sizeof text, file) != nullptr;
+  std::fclose(file);
+  if (!read) return "unknown";
+  std::string_view figures(text);
+  std::size_t end = 0;
+  for (int field = 0; field < 3 && end != std::string_view::npos; ++field) {
+    end = figures.find(' ', end + (field > 0 ? 1 : 0));
+  }
+  return std::string(figures.substr(0, end));
+}
+
 // file_system_name returns the name of the file system that holds `path`, for the report.
 std::string file_system_name(const std::string& path) {
   struct statfs info {};
@@ -910,6 +927,7 @@ int main(int argc, char** argv) {
     benchmark::AddCustomContext("scratch directory", bench.scratch.path());
     benchmark::AddCustomContext("file system", file_system_name(bench.scratch.path()));
     benchmark::AddCustomContext("record bytes", std::to_string(bench.record.size()));
+    benchmark::AddCustomContext("load average at start", load_average());
 
     using Body = void (*)(benchmark::State&, Bench&);
     const std::pair<const char*, Body> kPlain[] = {
@@ -932,6 +950,7 @@ int main(int argc, char** argv) {
     Summary summary;
     benchmark::RunSpecifiedBenchmarks(&summary);
     print_summary(summary, bench.scratch.path());
+    std::printf("  load average at the end: %s\n", load_average().c_str());
     if (!print_counts(count_calls(bench))) {
       benchmark::Shutdown();
       return 1;
