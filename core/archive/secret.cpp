@@ -52,16 +52,17 @@ KeyMaterial::KeyMaterial() : size_(whole_pages(sizeof(Contents))) {
 #ifdef _WIN32
   void* pages = ::VirtualAlloc(nullptr, size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (pages == nullptr) throw std::bad_alloc();
-  locked_ = ::VirtualLock(pages, size_) != 0;
+  static_cast<void>(::VirtualLock(pages, size_));
   if (const auto exclude = kernel32_call<ExcludeBlock>("WerRegisterExcludedMemoryBlock")) {
     static_cast<void>(exclude(pages, static_cast<DWORD>(size_)));
   }
 #else
   void* pages = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (pages == MAP_FAILED) throw std::bad_alloc();
-  // Both are protections that the system may not offer; the key is kept either way.
+  // Both are protections that the system may not offer (a lock over RLIMIT_MEMLOCK, for
+  // one); the key is kept either way.
   static_cast<void>(::madvise(pages, size_, MADV_DONTDUMP));
-  locked_ = ::mlock(pages, size_) == 0;
+  static_cast<void>(::mlock(pages, size_));
 #endif
   contents_ = ::new (pages) Contents{};
 }
@@ -73,10 +74,9 @@ KeyMaterial::~KeyMaterial() {
   if (const auto include = kernel32_call<IncludeBlock>("WerUnregisterExcludedMemoryBlock")) {
     static_cast<void>(include(pages));
   }
-  if (locked_) ::VirtualUnlock(pages, size_);
+  // Releasing the pages also ends their lock.
   ::VirtualFree(pages, 0, MEM_RELEASE);
 #else
-  if (locked_) ::munlock(pages, size_);
   ::munmap(pages, size_);
 #endif
 }

@@ -66,9 +66,6 @@ class KeyMaterial {
   [[nodiscard]] KeyFile& key_file() noexcept { return contents_->key_file; }
   [[nodiscard]] const KeyFile& key_file() const noexcept { return contents_->key_file; }
 
-  // locked returns whether the system locked the pages in memory.
-  [[nodiscard]] bool locked() const noexcept { return locked_; }
-
  private:
   struct Contents {
     CustodyKey custody_key;
@@ -77,7 +74,6 @@ class KeyMaterial {
 
   Contents* contents_;  // (nonnull) at the start of the mapped pages
   std::size_t size_;    // bytes mapped, a whole number of pages
-  bool locked_ = false;
 };
 
 }  // namespace zu::archive

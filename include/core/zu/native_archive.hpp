@@ -128,9 +128,10 @@ class ZU_CORE_EXPORT NativeArchive {
   // provision's: admission binds identities, so a store and key file moved to new paths
   // are admitted there.
   //
-  // WARNING: on POSIX systems identities fold in the inode's generation and birth time,
-  // which stores provisioned before that change did not bind; open refuses such a store.
-  // Its records stay on disk; an earlier build can load them for saving anew.
+  // WARNING: on POSIX systems a file identity folds in the inode's generation and birth
+  // time. A store provisioned by an earlier build, which bound bare inode numbers, is
+  // refused wherever the file system keeps either; its records stay on disk, and that
+  // build can load them to be saved anew.
   [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> open(
       std::string store_path, std::string key_path, std::string owner_scope,
       descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
