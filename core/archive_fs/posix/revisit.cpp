@@ -2,17 +2,19 @@
 //
 // The walk that locate makes opens every directory of both paths, one component at a
 // time, and checks each mount it enters; the archive's checks then query the store
-// directory, the key's directory, each directory above it and the key file again. When
-// both paths lie on the mount of the root, one openat2 with RESOLVE_NO_SYMLINKS,
-// RESOLVE_NO_MAGICLINKS and RESOLVE_NO_XDEV proves what the walk proves of all the
-// directories it passes: no symbolic link anywhere, and no mount entered, so nothing but
-// the root's file system was asked anything. RESOLVE_CACHED keeps even that to the
-// kernel's caches (and so away from any automount point); a path it cannot answer so is
-// walked. The store and the key file are then compared by identity with the objects the
-// archive holds open since admission, which no other object can share while they stay
-// open; their shape, lists and contents are read through those held descriptors, which
-// reach the very objects the paths lead to. Whenever any of this does not hold, or a
-// check fails, the walk decides, exactly as before.
+// directory, the key's directory, each directory above it and the key file again. Below
+// the deepest directory the two paths share, they usually lie on one mount; there one
+// openat2 with RESOLVE_NO_SYMLINKS, RESOLVE_NO_MAGICLINKS and RESOLVE_NO_XDEV per path
+// proves what the walk proves of all the directories it passes: no symbolic link
+// anywhere, and no mount entered, so nothing but that mount's file system was asked
+// anything. RESOLVE_CACHED keeps even that to the kernel's caches (and so away from any
+// automount point). The shared directory itself is reached the same way when it lies on
+// the root's mount, and walked to otherwise. The store and the key file are then
+// compared by identity with the objects the archive holds open since admission, which no
+// other object can share while they stay open; their shape, lists and contents are read
+// through those held descriptors, which reach the very objects the paths lead to.
+// Whenever any of this does not hold, or a check fails, the walk decides, exactly as
+// before.
 #include <fcntl.h>
 #include <string.h>
 #include <unistd.h>
@@ -24,12 +26,14 @@
 #include <string_view>
 #include <vector>
 
+#include "archive_fs/posix/checked_open.hpp"
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/path.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/revisit.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "archive_fs/revisit.hpp"
+#include "zu/archive_fs/files.hpp"
 
 namespace zu::archive_fs {
 namespace {
@@ -91,17 +95,31 @@ Handle open_below(int directory, const std::string& path, int flags) {
 
 constexpr int kPathOnlyDirectory = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-// revisit_on_one_mount is revisit for two paths split as `split` says, on the mount of
-// the root. Throws Rejected whenever it cannot prove all that the walk would.
+// common_directory opens the directory above both paths: path-only, or for reading where
+// it is the key's directory, whose access lists are read. One openat2 reaches it when it
+// lies on the root's mount; otherwise (a store under /home on a file system of its own,
+// say) locate walks to it, accepting each mount it enters, as the walk of both paths
+// would, so that below it the two paths still take one call each.
+Handle common_directory(const std::string& path, bool read) {
+  const open_how how = posix::how_to(read ? posix::kDirectoryOpen : kPathOnlyDirectory,
+                                     posix::kSameMount | RESOLVE_CACHED);
+  Handle common(posix::retry([&] { return posix::openat2(AT_FDCWD, path.c_str(), how); }));
+  if (common) return common;
+  if (path == "/") return posix::open_root().handle;
+  const Location location = locate(path);
+  return open_directory(location.parent, location.name);
+}
+
+// revisit_on_one_mount is revisit for two paths split as `split` says, which below their
+// common directory lie on the admitted store's mount. Throws Rejected whenever it cannot
+// prove all that the walk would.
 void revisit_on_one_mount(const Split& split, const Admitted& admitted,
                           std::uint64_t max_key_bytes, std::string& contents) {
   const uid_t user = ::geteuid();
   const posix::Look store = posix::look(admitted.store.get());
   require(store.mount != 0);
   const bool key_in_common = split.key_directory.empty();
-  // Opened for reading only where it is the key's directory, whose access lists are read.
-  const Handle common = open_below(AT_FDCWD, split.common,
-                                   key_in_common ? posix::kDirectoryOpen : kPathOnlyDirectory);
+  const Handle common = common_directory(split.common, key_in_common);
 
   // The store path leads to the admitted store directory, on the mount everything here
   // lies on, which is therefore the admitted store's (accepted) file system.
