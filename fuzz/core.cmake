@@ -6,3 +6,8 @@ zu_add_fuzzer(valid_image
 zu_add_fuzzer(content_digest
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/content_digest_fuzz.cpp
   LIBRARIES zu_core_internal)
+# Written JSON read back must digest as the value it was written from: the archive proves
+# replay tokens across exactly that trip.
+zu_add_fuzzer(json_canonical
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/json_canonical.cpp
+  LIBRARIES zu_core_internal)

@@ -99,6 +99,25 @@ inline yyjson_val* flat_child(yyjson_val* container, std::size_t i) noexcept {
   return unsafe_yyjson_is_obj(container) ? member_value(flat_key(container, i)) : first_child(container) + i;
 }
 
+// ===== Numbers the library's writer does not render as read =====
+
+// is_signed_zero returns true for the number the reader makes of "-0": a signed integer
+// whose value is 0. The library's writer renders it "0", which reads back unsigned.
+inline bool is_signed_zero(yyjson_val* node) noexcept {
+  return unsafe_yyjson_get_tag(node) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT) &&
+         node->uni.i64 == 0;
+}
+
+// holds_signed_zero returns true when `node` or anything under it is a signed zero. It
+// reads every node of the subtree once, in the order they sit in memory.
+inline bool holds_signed_zero(yyjson_val* node) noexcept {
+  const std::uint64_t count = unsafe_yyjson_is_ctn(node) ? subtree_nodes(node) : 1;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (is_signed_zero(node + i)) return true;
+  }
+  return false;
+}
+
 // ===== The document record =====
 
 // document_string_pool returns the block that holds a parsed document's strings, or null

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "escapes.hpp"
+#include "node_layout.hpp"
 #include "text_scan.hpp"
 
 namespace zu::json::detail {
@@ -69,8 +70,16 @@ std::size_t render_scalar(yyjson_val* node, char* buffer) noexcept {
       // would spell them out. Parsed documents never hold them.
       if (!std::isfinite(yyjson_get_real(node))) return 0;
       [[fallthrough]];
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT:
+      // The library renders "-0" as "0", which reads back as the unsigned 0: another
+      // kind of number, which digests differently. Keeping the sign makes every number
+      // read back as it was written.
+      if (is_signed_zero(node)) {
+        std::memcpy(buffer, "-0", 2);
+        return 2;
+      }
+      [[fallthrough]];
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT: {
       // The library's own number writer: the same text as its document writer, with no
       // allocation. It needs 40 bytes of room.
       const char* end = yyjson_write_number(node, buffer);

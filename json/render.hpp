@@ -1,8 +1,10 @@
 // Rendering of scalars and string literals, shared by the writer, quote() and dump().
 //
 // Everything here renders exactly what the reader library's writer renders at its default
-// options: string literals require valid UTF-8 and escape only the quote, the backslash
-// and control bytes; numbers come from the library's own number writer. The writer
+// options, with one exception: string literals require valid UTF-8 and escape only the
+// quote, the backslash and control bytes; numbers come from the library's own number
+// writer, except the signed zero that "-0" reads as, which is written "-0" (the library
+// writes "0", which reads back as another kind of number). The writer
 // escapes and validates strings itself, for speed; quote() and dump() call the library,
 // and the tests hold the two to the same bytes.
 #pragma once
@@ -36,7 +38,8 @@ struct LibraryText {
 
 // render_value renders `node` and everything under it compactly with the reader
 // library's document writer; an empty result (null text) means it could not be rendered.
-// Throws std::bad_alloc.
+// REQUIRES: no signed zero under `node` (holds_signed_zero), which the library writes
+// without its sign. Throws std::bad_alloc.
 LibraryText render_value(yyjson_val* node);
 
 // render_scalar writes the text of a null, boolean or number node into `buffer` and

@@ -257,7 +257,8 @@ struct WriterCore {
 
   // whole writes a container in one piece with the reader library's document writer,
   // which renders exactly what the token renderer would, when the container is known to
-  // nest within the limit and its text turns out to fit the budget. Otherwise it leaves
+  // nest within the limit, holds no signed zero (which the library writes without its
+  // sign) and its text turns out to fit the budget. Otherwise it leaves
   // the writer untouched and returns false, and the token renderer does the work,
   // stopping at the exact token that fails.
   //
@@ -269,6 +270,7 @@ struct WriterCore {
     const std::uint64_t left = w.limits_.max_bytes - w.used_;
     if (subtree_nodes(node) > left) return false;
     if (depth >= w.limits_.max_depth || nests_too_deep(node, w.limits_.max_depth - depth)) return false;
+    if (holds_signed_zero(node)) return false;
     const LibraryText rendered = render_value(node);
     if (!rendered.text || rendered.length > left) return false;
     w.out_->append(rendered.text.get(), rendered.length);

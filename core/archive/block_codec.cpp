@@ -35,7 +35,7 @@ void write_call(RecordWriter& w, const Call& b) {
   w.bytes(b.name);
   w.enum32(raw(b.kind), kLargestToolCallKind);
   w.bytes(b.input);
-  w.optional_json(b.native, true);
+  w.optional_json(b.native, Duplicates::allowed);
 }
 
 template <typename Call>
@@ -45,13 +45,13 @@ Call read_call(RecordReader& r) {
   b.name = r.text();
   b.kind = static_cast<ToolCallKind>(r.enum32(kLargestToolCallKind));
   b.input = r.text();
-  b.native = r.optional_json(true);
+  b.native = r.optional_json(Duplicates::allowed);
   return b;
 }
 
 void write_body(RecordWriter& w, const ToolCall& b) {
   write_call(w, b);
-  w.optional_json(b.arguments, false);
+  w.optional_json(b.arguments, Duplicates::refused);
 }
 
 void write_body(RecordWriter& w, const InvalidToolCall& b) {
@@ -70,7 +70,7 @@ void write_body(RecordWriter& w, const RedactedThinking& b) { w.bytes(b.data); }
 void write_body(RecordWriter& w, const ServerToolResult& b) {
   w.bytes(b.call_id);
   w.bytes(b.name);
-  w.optional_json(b.content, true);
+  w.optional_json(b.content, Duplicates::allowed);
 }
 
 void write_body(RecordWriter& w, const ToolResult& b) {
@@ -95,7 +95,7 @@ void write_body(RecordWriter& w, const Reasoning& b) {
 
 void write_body(RecordWriter& w, const Opaque& b) {
   w.bytes(b.type);
-  w.optional_json(b.payload, true);
+  w.optional_json(b.payload, Duplicates::allowed);
 }
 
 void write_body(RecordWriter& w, const Image& b) {
@@ -122,7 +122,7 @@ ContentBlock read_body(RecordReader& r, std::uint64_t kind) {
     }
     case 2: {
       auto b = read_call<ToolCall>(r);
-      b.arguments = r.optional_json(false);
+      b.arguments = r.optional_json(Duplicates::refused);
       return b;
     }
     case 3: {
@@ -143,7 +143,7 @@ ContentBlock read_body(RecordReader& r, std::uint64_t kind) {
       ServerToolResult b;
       b.call_id = r.text();
       b.name = r.text();
-      b.content = r.optional_json(true);
+      b.content = r.optional_json(Duplicates::allowed);
       return b;
     }
     case 7: {
@@ -173,7 +173,7 @@ ContentBlock read_body(RecordReader& r, std::uint64_t kind) {
     case 9: {
       Opaque b;
       b.type = r.text();
-      b.payload = r.optional_json(true);
+      b.payload = r.optional_json(Duplicates::allowed);
       return b;
     }
     case 10: {

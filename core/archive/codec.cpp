@@ -9,6 +9,7 @@
 namespace zu {
 namespace {
 
+using archive::Duplicates;
 using archive::RecordReader;
 using archive::RecordWriter;
 using archive_fs::require;
@@ -50,7 +51,7 @@ std::string NativeArchive::Codec::encode(const State& state, const std::vector<M
     blocks += message.content.size();
     w.u64(message.content.size());
     for (const ContentBlock& block : message.content) archive::write_block(w, block);
-    w.optional_json(message.native, true);
+    w.optional_json(message.native, Duplicates::allowed);
     w.boolean(message.replay != nullptr);
     if (message.replay != nullptr) write_replay(w, state, message);
   }
@@ -133,7 +134,7 @@ std::vector<Message> NativeArchive::Codec::decode(const State& state, std::strin
     blocks += size;
     message.content.reserve(static_cast<std::size_t>(size));
     for (std::uint64_t k = 0; k < size; ++k) message.content.push_back(archive::read_block(r));
-    message.native = r.optional_json(true);
+    message.native = r.optional_json(Duplicates::allowed);
     if (r.boolean()) message.replay = read_replay(r, state, message);
     messages.push_back(std::move(message));
   }

@@ -2,43 +2,57 @@
 // ones, and the two queries that need no lock.
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "archive/descriptor_digest.hpp"
 #include "archive/key_file.hpp"
 #include "archive/limits.hpp"
 #include "archive/mac.hpp"
+#include "archive/publish_file.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
 #include "archive_fs/checked_status.hpp"
-#include "archive_fs/discard.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 
 namespace zu {
 namespace {
 
-// create_key_file writes a fresh key file under `name` in `directory`, bound as
-// `binding` says (its own identity is filled in here), and seals and flushes it; `made`
-// turns true once the file exists. The custody key is drawn here and wiped with every
-// buffer that held it.
-void create_key_file(const archive_fs::Handle& directory, const std::string& name,
-                     const archive::Admission& binding, bool& made) {
+// new_store returns the store directory that provision binds its key file to: a new
+// private directory, or the empty private one that an interrupted or refused provision
+// left under that name. An empty store holds no record, so taking it over loses nothing,
+// and a provision that was cut short never needs anyone to delete what it made.
+archive_fs::Handle new_store(const archive_fs::Location& store) {
+  using namespace archive_fs;
+  Handle existing;
+  try {
+    existing = open_directory(store.parent, store.name);
+  } catch (const Rejected&) {
+    return create_directory(store.parent, store.name);
+  }
+  private_directory(existing);
+  // No entry at all: the capacity of one entry is full with the first one.
+  check_capacity(existing, 1, 0, 0);
+  return existing;
+}
+
+// publish_key_file writes a fresh key file bound as `binding` says (its own identity is
+// filled in here) and gives it `name` in `directory` only once it is whole, sealed and
+// flushed, so a key file under its name is never partial. The custody key is drawn here
+// and wiped with every buffer that held it.
+void publish_key_file(const archive_fs::Handle& directory, const std::string& name,
+                      const archive::Admission& binding) {
   using namespace archive_fs;
   archive::CustodyKey key{};
   try {
     archive::random_bytes(key.data(), key.size());
-    const Handle file = create_file(directory, name);
-    made = true;
-    private_file(file, false);
-    archive::Admission admission = binding;
-    admission.key_file = status(file);
-    {
+    archive::publish_file(directory, name, [&](const Handle& file) {
+      archive::Admission admission = binding;
+      admission.key_file = status(file);
       const archive::Wiped contents(archive::compose_key_file(key, admission));
       write_all(file, contents.get());
-    }
-    seal_file(file);
-    sync(file);
+    });
   } catch (...) {
     OPENSSL_cleanse(key.data(), key.size());
     throw;
@@ -89,25 +103,18 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
     private_directory(key.parent);
     if (create) {
       // Checked before the store directory exists, so that an occupied key name costs
-      // nothing to undo.
+      // nothing.
       require(!open_file(key.parent, key.name, true));
-      state->store_ = create_directory(store.parent, store.name);
-      bool key_made = false;
-      try {
-        state->store_status_ = private_directory_status(state->store_);
-        independent_key_parent(state->store_, key);
-        create_key_file(key.parent, key.name,
-                        {state->owner_scope_, state->descriptor_digest_, state->store_status_,
-                         {}, state->limits_},
-                        key_made);
-      } catch (...) {
-        // Before the key file exists, an empty store directory is all this call made;
-        // removing it lets the same call be retried. Once the key file exists, both stay.
-        if (!key_made) discard_directory(store.parent, std::move(state->store_), store.name);
-        throw;
-      }
-      sync(key.parent);
+      // A crash at any point leaves either no key file, and a store directory that is
+      // empty or missing, which the same call takes over or makes; or a whole key file
+      // naming a store whose entry was flushed before it, which open admits.
+      state->store_ = new_store(store);
+      state->store_status_ = private_directory_status(state->store_);
+      independent_key_parent(state->store_, key);
       sync(store.parent);
+      publish_key_file(key.parent, key.name,
+                       {state->owner_scope_, state->descriptor_digest_, state->store_status_, {},
+                        state->limits_});
     } else {
       state->store_ = open_directory(store.parent, store.name);
       state->store_status_ = private_directory_status(state->store_);
@@ -115,12 +122,16 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
     }
 
     state->key_ = open_file(key.parent, key.name, false);
-    state->key_status_ = private_file_status(state->key_, true);
-    state->key_file_ = read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_);
-    archive::admit_key_file(state->key_file_,
-                            {state->owner_scope_, state->descriptor_digest_,
-                             state->store_status_, state->key_status_, state->limits_},
-                            state->custody_key_);
+    state->key_status_ = private_file_status(state->key_, Shape::sealed);
+    {
+      const archive::Wiped read(
+          read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_));
+      archive::admit_key_file(read.get(),
+                              {state->owner_scope_, state->descriptor_digest_,
+                               state->store_status_, state->key_status_, state->limits_},
+                              state->secrets_->custody_key());
+      std::copy(read.get().begin(), read.get().end(), state->secrets_->key_file().begin());
+    }
     state->verify();
     return std::shared_ptr<NativeArchive>(new NativeArchive(std::move(state)));
   } catch (const Rejected&) {

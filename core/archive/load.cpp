@@ -7,6 +7,7 @@
 #include "archive/mac.hpp"
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
+#include "archive/secret.hpp"
 #include "archive_fs/checked_status.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -25,16 +26,15 @@ std::variant<std::vector<Message>, Error> NativeArchive::load(std::string_view a
     const std::string name(*digits);
 
     const Handle file = open_file(state.store_, name, false);
-    const Status seen = private_file_status(file, true);
+    const Status seen = private_file_status(file, Shape::sealed);
     const std::string record = read_all_since(file, state.limits_.max_record_bytes, seen);
     // The MAC decides before a single byte of the record is parsed.
-    const std::string computed = archive::hex(archive::mac(state.custody_key_, record));
+    const std::string computed = archive::hex(archive::mac(state.secrets_->custody_key(), record));
     require(CRYPTO_memcmp(computed.data(), name.data(), computed.size()) == 0);
 
     std::vector<Message> messages = Codec::decode(state, record, record_scope);
     // No writer lock is taken: what was read must still be what the name denotes.
-    require(unchanged(entry_status(state.store_, name), seen));
-    private_file(file, true);
+    require_still_sealed(state.store_, name, file, seen);
     state.verify();
     return messages;
   } catch (const Rejected&) {

@@ -61,7 +61,7 @@ std::vector<std::string> RecordReader::string_list() {
   return values;
 }
 
-std::shared_ptr<const json::Document> RecordReader::optional_json(bool allow_duplicates) {
+std::shared_ptr<const json::Document> RecordReader::optional_json(Duplicates duplicates) {
   if (!boolean()) return nullptr;
   auto parsed = json::parse(bytes(), {.max_bytes = limits_.max_record_bytes,
                                       .max_depth = limits_.max_json_depth});
@@ -69,7 +69,7 @@ std::shared_ptr<const json::Document> RecordReader::optional_json(bool allow_dup
     return std::make_shared<const json::Document>(std::move(*document));
   }
   auto& error = std::get<json::ParseError>(parsed);
-  archive_fs::require(allow_duplicates && error.code == json::ParseErrorCode::duplicate_member &&
+  archive_fs::require(duplicates == Duplicates::allowed && error.code == json::ParseErrorCode::duplicate_member &&
                       error.document.root().valid());
   return std::make_shared<const json::Document>(std::move(error.document));
 }

@@ -20,6 +20,10 @@
 
 namespace zu::archive {
 
+// Duplicates says whether a JSON document of a record may repeat an object member: where
+// the format allows it, a document that the provider sent so is kept as it came.
+enum class Duplicates { refused, allowed };
+
 // RecordReader consumes one byte string front to back. Every read throws
 // archive_fs::Rejected when the bytes are too few or the value is out of range.
 class RecordReader {
@@ -45,9 +49,9 @@ class RecordReader {
   // string_list reads a list of at most max_blocks byte strings.
   std::vector<std::string> string_list();
   // optional_json parses a present document under max_record_bytes and max_json_depth.
-  // With `allow_duplicates`, a document whose only fault is a repeated object member is
+  // With Duplicates::allowed, a document whose only fault is a repeated object member is
   // accepted as parsed; every other parse failure throws.
-  std::shared_ptr<const json::Document> optional_json(bool allow_duplicates);
+  std::shared_ptr<const json::Document> optional_json(Duplicates duplicates);
 
   [[nodiscard]] bool at_end() const noexcept { return rest_.empty(); }
   [[nodiscard]] const NativeArchiveLimits& limits() const noexcept { return limits_; }

@@ -65,7 +65,7 @@ void RecordWriter::string_list(const std::vector<std::string>& values) {
 }
 
 void RecordWriter::optional_json(const std::shared_ptr<const json::Document>& document,
-                                 bool allow_duplicates) {
+                                 Duplicates duplicates) {
   boolean(document != nullptr);
   if (document == nullptr) return;
   const std::size_t length_at = out_.size();
@@ -79,7 +79,7 @@ void RecordWriter::optional_json(const std::shared_ptr<const json::Document>& do
     throw archive_fs::Rejected{};
   }
   const std::string_view text = std::string_view(out_).substr(text_at);
-  if (!allow_duplicates) {
+  if (duplicates == Duplicates::refused) {
     // The reader parses under exactly these limits and refuses repeated members here.
     const auto parsed = json::parse(text, {.max_bytes = limits_.max_record_bytes,
                                            .max_depth = limits_.max_json_depth});

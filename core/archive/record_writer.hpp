@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/record_reader.hpp"
 #include "zu/digest.hpp"
 #include "zu/json/document.hpp"
 #include "zu/native_archive.hpp"
@@ -48,10 +49,10 @@ class RecordWriter {
   void string_list(const std::vector<std::string>& values);
   // optional_json writes the document's root with the bounded JSON writer directly into
   // the record (the budget is what is left of max_record_bytes, nesting at most
-  // max_json_depth) and then patches the length in. With `allow_duplicates` false it
-  // also refuses a document with a repeated object member, as the reader will.
+  // max_json_depth) and then patches the length in. With Duplicates::refused it also
+  // refuses a document with a repeated object member, as the reader will.
   void optional_json(const std::shared_ptr<const json::Document>& document,
-                     bool allow_duplicates);
+                     Duplicates duplicates);
 
   // reserve_up_front sets aside room for a whole record of up to a megabyte (less when
   // max_record_bytes is smaller), so that a record is never copied as it grows. Memory

@@ -8,7 +8,9 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/descriptor_digest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mac.cpp
   ${CMAKE_CURRENT_LIST_DIR}/names.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/publish_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/secret.cpp
   ${CMAKE_CURRENT_LIST_DIR}/limits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cpp

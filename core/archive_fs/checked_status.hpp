@@ -11,17 +11,32 @@
 
 namespace zu::archive_fs {
 
+// Shape is the state of a private file that a check asks for: still writable, as a file
+// being filled is, or sealed read-only.
+enum class Shape { writable, sealed };
+
 // private_directory_status does what private_directory does and returns status(directory)
 // as the same query saw it.
 Status private_directory_status(const Handle& directory);
 
-// private_file_status does what private_file does and returns status(file) as the same
-// query saw it.
-Status private_file_status(const Handle& file, bool read_only);
+// private_file_status does what private_file does for `shape` and returns status(file) as
+// the same query saw it.
+Status private_file_status(const Handle& file, Shape shape);
 
 // read_all_since does what read_all does for a regular file whose status the caller has
 // just taken (`before`, from private_file_status of the same handle): that status stands
 // for read_all's first query.
+//
+// REQUIRES: before describes the object behind file itself, taken through file.
 std::string read_all_since(const Handle& file, std::uint64_t max_size, const Status& before);
+
+// require_still_sealed does what entry_status(directory, name) compared by unchanged with
+// `seen`, then private_file(file, true), do together: it throws unless name in directory
+// still denotes file, which is still a private sealed regular file with one link,
+// unchanged since `seen`.
+//
+// REQUIRES: seen was taken through file (private_file_status).
+void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
+                          const Status& seen);
 
 }  // namespace zu::archive_fs

@@ -4,8 +4,8 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity_tally.cpp
   ${CMAKE_CURRENT_LIST_DIR}/independent_key_parent.cpp
   ${CMAKE_CURRENT_LIST_DIR}/names.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/private_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/read_buffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/revisit_by_walking.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status.cpp)
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/windows/sources.cmake)

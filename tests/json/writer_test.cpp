@@ -203,6 +203,49 @@ TEST(WriterValue, MatchesDumpForEveryKind) {
   EXPECT_EQ(counted.value(doc.root(), 0).used(), out.size());
 }
 
+// The reader keeps "-0" as a signed integer, apart from the unsigned 0; written as "0" it
+// would read back as the other kind. Every path that renders a number keeps the sign:
+// a lone scalar, a container written whole, measuring, quoted_json and dump().
+TEST(WriterValue, SignedZeroKeepsItsSignThroughEveryPath) {
+  const auto doc = parse_document(R"([-0,{"a":-0,"b":[0,-0.0,-0]},0])");
+  const std::string expected = R"([-0,{"a":-0,"b":[0,-0.0,-0]},0])";
+  std::string out;
+  ASSERT_TRUE(BoundedWriter(budget(4096), &out).value(doc.root(), 0).ok());
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(doc.root().dump(), expected);
+  EXPECT_EQ(BoundedWriter(budget(4096), nullptr).value(doc.root(), 0).used(), expected.size());
+
+  std::string scalar;
+  ASSERT_TRUE(BoundedWriter(budget(2), &scalar).value(doc.root().at(0), 0).ok());
+  EXPECT_EQ(scalar, "-0");
+  EXPECT_EQ(doc.root().at(0).dump(), "-0");
+  std::string embedded;
+  ASSERT_TRUE(BoundedWriter(budget(4096), &embedded).quoted_json(doc.root().at(1)).ok());
+  EXPECT_EQ(embedded, R"("{\"a\":-0,\"b\":[0,-0.0,-0]}")");
+
+  const auto reread = parse_document(out);
+  for (const zu::json::Value zero : {reread.root().at(0), reread.root().at(1).get("a")}) {
+    EXPECT_TRUE(zero.is_int());
+    EXPECT_FALSE(zero.is_uint());
+  }
+  EXPECT_TRUE(reread.root().at(2).is_uint());
+}
+
+// A budget that ends inside the container still fails at a token boundary when the
+// container cannot be written whole.
+TEST(WriterValue, SignedZeroUnderATightBudget) {
+  const auto doc = parse_document("[1,-0]");
+  std::string out;
+  EXPECT_FALSE(BoundedWriter(budget(4), &out).value(doc.root(), 0).ok());
+  EXPECT_EQ(out, "[1,");
+  out.clear();
+  EXPECT_FALSE(BoundedWriter(budget(5), &out).value(doc.root(), 0).ok());
+  EXPECT_EQ(out, "[1,-0");
+  out.clear();
+  EXPECT_TRUE(BoundedWriter(budget(6), &out).value(doc.root(), 0).ok());
+  EXPECT_EQ(out, "[1,-0]");
+}
+
 TEST(WriterValue, DepthLimit) {
   const auto doc = parse_document("[[1]]");
   std::string out;

@@ -35,10 +35,14 @@ Only the Python standard library is used.
 """
 
 import argparse
+import ctypes
+import errno
+import fcntl
 import hashlib
 import hmac
 import json
 import os
+import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -122,11 +126,57 @@ def load_descriptor(path):
 
 # ---- The key file ----------------------------------------------------------------------
 
+FS_IOC_GETVERSION = 0x80087601  # _IOR('v', 1, long) on 64-bit Linux
+STATX_INO, STATX_BTIME = 0x100, 0x800
+AT_FDCWD, AT_SYMLINK_NOFOLLOW = -100, 0x100
+
+
+def _birth_time(path):
+    """The birth time in nanoseconds as statx reports it, or 0 where the file system keeps
+    none. Python's os.stat does not ask for it on Linux, so statx is called directly."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    buffer = ctypes.create_string_buffer(256)  # struct statx
+    if libc.statx(AT_FDCWD, os.fsencode(path), AT_SYMLINK_NOFOLLOW,
+                  STATX_INO | STATX_BTIME, buffer) != 0:
+        raise OSError(ctypes.get_errno(), "statx", path)
+    mask = struct.unpack_from("=I", buffer, 0)[0]
+    if not mask & STATX_BTIME:
+        return 0
+    seconds, nanoseconds = struct.unpack_from("=qI", buffer, 80)  # stx_btime
+    return (seconds * 1_000_000_000 + nanoseconds) % (1 << 64)
+
+
+def _generation(path):
+    """The inode's generation number with bit 32 set, or 0 where the file system keeps
+    none (the ioctl is then not supported)."""
+    fd = os.open(path, os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK)
+    try:
+        word = fcntl.ioctl(fd, FS_IOC_GETVERSION, bytes(8))
+    except OSError as error:
+        if error.errno in (errno.ENOTTY, errno.EOPNOTSUPP, errno.EINVAL):
+            return 0
+        raise
+    finally:
+        os.close(fd)
+    return 1 << 32 | struct.unpack_from("=I", word, 0)[0]
+
+
+def _mix(x):
+    """SplitMix64's last step, on 64-bit words."""
+    mask = (1 << 64) - 1
+    x = ((x ^ (x >> 30)) * 0xBF58476D1CE4E5B9) & mask
+    x = ((x ^ (x >> 27)) * 0x94D049BB133111EB) & mask
+    return x ^ (x >> 31)
+
+
 def identity(path):
     """(volume, file_id) as the POSIX archive backend reports them: the file system's
-    identifier, or the device number where the file system reports none, and the inode."""
+    identifier, or the device number where the file system reports none; and the inode
+    number with the inode's generation and birth time folded in, so that a file made on a
+    freed inode number is another file."""
     volume = os.statvfs(path).f_fsid or os.stat(path).st_dev
-    return volume, os.stat(path).st_ino
+    file_id = os.stat(path).st_ino ^ _mix(_mix(_generation(path)) ^ _birth_time(path))
+    return volume, file_id
 
 
 def check_private(path, mode):

@@ -4,9 +4,7 @@
 
 #include "archive_fs/capacity_tally.hpp"
 #include "archive_fs/posix/listing.hpp"
-#include "archive_fs/posix/mounts.hpp"
 #include "archive_fs/posix/store_entry.hpp"
-#include "archive_fs/posix/query.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/publication.hpp"
 
@@ -16,12 +14,10 @@ void check_capacity(const Handle& directory, std::uint64_t max_entries, std::uin
                     std::uint64_t incoming_bytes) {
   CapacityTally tally(max_entries, max_bytes);
   posix::Listing listing(directory);
-  const std::uint64_t mount = posix::mount_id(directory.get());
+  posix::StoreScan scan(directory, listing.mount());
   for (std::string_view name = listing.next(); !name.empty(); name = listing.next()) {
     if (name == "." || name == "..") continue;
-    posix::Info info;
-    const Handle file = posix::open_store_entry(directory, mount, std::string(name), info);
-    tally.add(info.status.size);
+    tally.add(scan.size(std::string(name)));
   }
   tally.admit(incoming_bytes);
 }

@@ -1,7 +1,6 @@
 #include "archive_fs/posix/checked_open.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include "archive_fs/names.hpp"
 #include "archive_fs/posix/mounts.hpp"
 #include "archive_fs/posix/query.hpp"
+#include "archive_fs/posix/reopen.hpp"
 #include "archive_fs/posix/system.hpp"
 
 namespace zu::archive_fs::posix {
@@ -38,45 +38,82 @@ Opened open_checked(const Handle& path, std::optional<std::uint64_t> parent_moun
   } else {
     // The entry in /proc/self/fd leads to the object itself, not to a name: a device or
     // FIFO swapped in under the name since the type was seen is never opened.
-    struct stat seen {};
-    require(::fstat(path.get(), &seen) == 0 && S_ISREG(seen.st_mode));
-    const std::string link = "/proc/self/fd/" + std::to_string(path.get());
-    real = Handle(retry([&] { return ::open(link.c_str(), kFileReopen); }));
-    require(static_cast<bool>(real));
-    struct stat opened {};
-    require(::fstat(real.get(), &opened) == 0);
-    require(opened.st_dev == seen.st_dev && opened.st_ino == seen.st_ino);
+    real = reopen_file(path.get());
   }
   return {std::move(real), mount};
 }
 
-}  // namespace
-
-Opened open_entry_in(const Handle& parent, std::uint64_t parent_mount, const std::string& name,
-                     Kind kind, bool missing_ok) {
-  checked_name(name);
+// open_walked is open_entry_in one careful step at a time: the entry is named without
+// being opened, its mount accepted, and only then is it opened.
+Opened open_walked(const Handle& parent, std::optional<std::uint64_t> parent_mount,
+                   const std::string& name, Kind kind, Missing missing) {
   Handle path(retry([&] { return ::openat(parent.get(), name.c_str(), kPathOnly); }));
   if (!path) {
-    require(missing_ok && errno == ENOENT);
+    require(missing == Missing::allowed && errno == ENOENT);
     return {};
   }
   return open_checked(path, parent_mount, kind);
 }
 
-Handle open_entry(const Handle& parent, const std::string& name, Kind kind, bool missing_ok) {
-  return open_entry_in(parent, mount_id(parent.get()), name, kind, missing_ok).handle;
+// open_in_mount opens the entry name of parent as kind in one call that refuses a
+// symbolic link and a mount crossing, and returns it with its mount, which is parent's;
+// nothing when that call cannot decide and the careful walk must.
+std::optional<Opened> open_in_mount(const Handle& parent, std::uint64_t parent_mount,
+                                    const std::string& name, Kind kind, Missing missing) {
+  // The kernel refuses a symbolic link and a mount crossing in the same call that opens
+  // the entry (openat2 with RESOLVE_NO_SYMLINKS, RESOLVE_NO_MAGICLINKS, RESOLVE_NO_XDEV),
+  // so what it opens lies on the parent's mount: the file system the careful walk would
+  // accept, reached without asking any other. Whatever it refuses for another reason (an
+  // older kernel among them) is left to the careful walk, which decides as before.
+  if (kind == Kind::directory) {
+    // RESOLVE_CACHED: the name is answered from the kernel's caches or not at all, so the
+    // open crosses, and triggers, no automount point on the way (the walk handles those).
+    const open_how how = how_to(kDirectoryOpen, kSameMount | RESOLVE_CACHED);
+    Handle real(retry([&] { return openat2(parent.get(), name.c_str(), how); }));
+    if (real) return Opened{std::move(real), parent_mount};
+    return std::nullopt;
+  }
+  // A regular file is named first, path-only (which triggers no automount), so that its
+  // type is known before it is opened.
+  const open_how how = how_to(kPathOnly, kSameMount);
+  const Handle path(retry([&] { return openat2(parent.get(), name.c_str(), how); }));
+  if (!path) {
+    if (errno == ENOENT && missing == Missing::allowed) return Opened{};
+    return std::nullopt;
+  }
+  return Opened{reopen_file(path.get()), parent_mount};
+}
+
+}  // namespace
+
+Opened open_entry_in(const Handle& parent, std::uint64_t parent_mount, const std::string& name,
+                     Kind kind, Missing missing) {
+  checked_name(name);
+  if (std::optional<Opened> opened = open_in_mount(parent, parent_mount, name, kind, missing)) {
+    return std::move(*opened);
+  }
+  return open_walked(parent, parent_mount, name, kind, missing);
+}
+
+Handle open_entry(const Handle& parent, const std::string& name, Kind kind, Missing missing) {
+  checked_name(name);
+  // The parent's mount matters only to the careful walk: the shortcut stays on it.
+  if (std::optional<Opened> opened = open_in_mount(parent, 0, name, kind, missing)) {
+    return std::move(opened->handle);
+  }
+  return open_walked(parent, mount_id(parent.get()), name, kind, missing).handle;
 }
 
 Opened open_root() {
-  // The root is opened directly and judged by the fstatfs of query alone: only whoever
-  // sets up the process's root (an administrator, or the process itself in a namespace of
-  // its own) can mount over it, and a root on a file system that does not answer would
-  // stop every other lookup of the process anyway.
+  // The root is opened directly and judged by its file system alone: only whoever sets
+  // up the process's root (an administrator, or the process itself in a namespace of its
+  // own) can mount over it, and a root on a file system that does not answer would stop
+  // every other lookup of the process anyway.
   Handle root(retry([] { return ::open("/", kDirectoryOpen); }));
   require(static_cast<bool>(root));
-  require(query(root.get()).directory);
-  const std::uint64_t mount = mount_id(root.get());
-  return {std::move(root), mount};
+  const Look seen = accepted_look(root.get());
+  require(seen.directory);
+  return {std::move(root), seen.mount};
 }
 
 }  // namespace zu::archive_fs::posix

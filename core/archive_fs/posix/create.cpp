@@ -15,25 +15,24 @@
 namespace zu::archive_fs {
 namespace {
 
-// make_private gives an object this call created its exact private shape. The mode given
-// at creation passes through the umask (and a setgid parent adds its bit to a new
-// directory); only an explicit chmod makes it exact.
-void make_private(const Handle& created, bool directory) {
-  posix::drop_inherited_acls(created.get(), directory);
-  const mode_t mode = directory ? posix::kDirectoryMode : posix::kWritableMode;
+// make_private gives an object of kind that this call created its exact private shape.
+// The mode given at creation passes through the umask (and a setgid parent adds its bit
+// to a new directory); only an explicit chmod makes it exact.
+void make_private(const Handle& created, Kind kind) {
+  posix::drop_inherited_acls(created.get(), kind);
+  const mode_t mode = kind == Kind::directory ? posix::kDirectoryMode : posix::kWritableMode;
   require(posix::retry([&] { return ::fchmod(created.get(), mode); }) == 0);
-  require(posix::query(created.get()).directory == directory);
 }
 
-// remove_if_made removes name from parent when it is still the object seen right after it
-// was created (made) and still ours, so that a failed create leaves no half-made entry to
-// be counted or tripped over later. Anything else under the name is left alone.
-void remove_if_made(const Handle& parent, const std::string& name,
-                    const struct stat& made) noexcept {
+// remove_if_made removes name from parent when it is still the object of kind seen right
+// after it was created (made) and still ours, so that a failed create leaves no half-made
+// entry to be counted or tripped over later. Anything else under the name is left alone.
+void remove_if_made(const Handle& parent, const std::string& name, const posix::Identity& made,
+                    Kind kind) noexcept {
   struct stat entry {};
   if (::fstatat(parent.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return;
-  if (entry.st_dev != made.st_dev || entry.st_ino != made.st_ino) return;
-  if (entry.st_uid != ::geteuid() || (entry.st_mode & S_IFMT) != (made.st_mode & S_IFMT)) return;
+  if (posix::identity_of(entry) != made || entry.st_uid != ::geteuid()) return;
+  if (S_ISDIR(entry.st_mode) != (kind == Kind::directory)) return;
   // For a directory, AT_REMOVEDIR also refuses one that is not empty.
   ::unlinkat(parent.get(), name.c_str(), S_ISDIR(entry.st_mode) ? AT_REMOVEDIR : 0);
 }
@@ -45,7 +44,7 @@ void require_fresh_directory(const Handle& created, const struct stat& made) {
   struct stat own {};
   require(::fstat(created.get(), &own) == 0);
   require(S_ISDIR(own.st_mode) && own.st_uid == ::geteuid());
-  require(own.st_dev == made.st_dev && own.st_ino == made.st_ino);
+  require(posix::identity_of(own) == posix::identity_of(made));
   // Two links on most file systems ("." and the parent's entry); btrfs counts one.
   require(own.st_nlink <= 2);
   require((own.st_mode & 07777 & ~mode_t{0700 | S_ISGID}) == 0);
@@ -79,10 +78,11 @@ Handle create_directory(const Handle& parent, const std::string& name) {
         [&] { return ::openat(parent.get(), name.c_str(), posix::kDirectoryOpen); }));
     require(static_cast<bool>(created));
     require_fresh_directory(created, made);
-    make_private(created, true);
+    // Its file system was judged by the listing above.
+    make_private(created, Kind::directory);
     return created;
   } catch (...) {
-    remove_if_made(parent, name, made);
+    remove_if_made(parent, name, posix::identity_of(made), Kind::directory);
     throw;
   }
 }
@@ -97,13 +97,20 @@ Handle create_file(const Handle& parent, const std::string& name) {
                     posix::kWritableMode);
   }));
   require(static_cast<bool>(created));
-  struct stat made {};
-  require(::fstat(created.get(), &made) == 0);
+  posix::Identity made;
   try {
-    make_private(created, false);
+    // One look tells what a clean-up may remove; the file system is judged before
+    // anything is changed about the file, and the descriptor keeps reaching the same
+    // regular file, so nothing after needs another look.
+    const posix::Look seen = posix::look(created.get());
+    made = seen.identity;
+    require(!seen.directory);
+    posix::require_accepted_file_system(created.get());
+    make_private(created, Kind::file);
     return created;
   } catch (...) {
-    remove_if_made(parent, name, made);
+    // Before the look nothing is known of the file, and nothing is removed.
+    if (made != posix::Identity{}) remove_if_made(parent, name, made, Kind::file);
     throw;
   }
 }

@@ -1,14 +1,11 @@
 #include "archive_fs/identity.hpp"
 
-#include <sys/stat.h>
+#include "archive_fs/posix/query.hpp"
 
 namespace zu::archive_fs {
 
 bool same_object(const Handle& a, const Handle& b) {
-  struct stat first {};
-  struct stat second {};
-  require(::fstat(a.get(), &first) == 0 && ::fstat(b.get(), &second) == 0);
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  return posix::look(a.get()).identity == posix::look(b.get()).identity;
 }
 
 }  // namespace zu::archive_fs

@@ -12,6 +12,7 @@
 #include "archive_fs/names.hpp"
 #include "archive_fs/posix/checked_open.hpp"
 #include "archive_fs/posix/mounts.hpp"
+#include "archive_fs/posix/path.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "zu/archive_fs/files.hpp"
@@ -41,10 +42,11 @@ std::string current_directory() {
 // first: only once working is known to lie on walked's accepted file system may it be
 // looked at.
 void require_same_directory(const Handle& working, const Handle& walked) {
-  require(posix::mount_id(working.get()) == posix::mount_id(walked.get()));
+  const posix::Look own = posix::look(walked.get());
+  require(posix::mount_id(working.get()) == own.mount);
   struct stat seen {};
   require(::fstat(working.get(), &seen) == 0);
-  require(posix::same_entry(seen, posix::query(walked.get())));
+  require(posix::identity_of(seen) == own.identity);
 }
 
 }  // namespace
@@ -69,15 +71,7 @@ Location locate(std::string_view path) {
   }
   absolute.append(path);
 
-  std::vector<std::string_view> components;
-  std::string_view rest = std::string_view(absolute).substr(1);
-  for (;;) {
-    const std::size_t slash = rest.find('/');
-    components.push_back(rest.substr(0, slash));
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  for (const std::string_view component : components) checked_name(component);
+  const std::vector<std::string_view> components = posix::components_of(absolute);
 
   Location location;
   posix::Opened current = posix::open_root();
@@ -86,7 +80,7 @@ Location locate(std::string_view path) {
     if (walked + 1 == components.size()) break;
     posix::Opened next = posix::open_entry_in(current.handle, current.mount,
                                               std::string(components[walked]),
-                                              posix::Kind::directory, false);
+                                              Kind::directory, Missing::refused);
     location.ancestors.push_back(std::move(current.handle));
     current = std::move(next);
   }

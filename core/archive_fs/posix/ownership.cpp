@@ -3,7 +3,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <string_view>
 
 #include "archive_fs/posix/system.hpp"
 
@@ -31,16 +34,44 @@ void drop(NativeHandle descriptor, const char* list) {
 
 }  // namespace
 
-void check_private(NativeHandle descriptor, const Info& info, mode_t mode) {
-  require(info.owner == ::geteuid());
-  require(info.mode == mode);
-  require(!carries(descriptor, kAccessList));
-  if (info.directory) require(!carries(descriptor, kDefaultList));
+void require_shape(const Look& look, mode_t mode, uid_t user) {
+  require(look.owner == user);
+  require(look.mode == mode);
 }
 
-void drop_inherited_acls(NativeHandle descriptor, bool directory) {
+// listed_without_lists returns whether listxattr names no list among the object's
+// extended attributes: every list attached to an object is among the names listxattr
+// reports (a file system mounted without lists neither lists nor reads them, and then
+// carries none as far as these checks go). False also when the names do not fit a small
+// buffer or the question fails: then each list is asked for by name.
+bool listed_without_lists(NativeHandle descriptor) noexcept {
+  char names[512];
+  const ssize_t size = retry([&] { return ::flistxattr(descriptor, names, sizeof names); });
+  if (size < 0) return false;
+  for (std::string_view rest(names, static_cast<std::size_t>(size)); !rest.empty();) {
+    const std::string_view name = rest.substr(0, rest.find('\0'));
+    if (name == kAccessList || name == kDefaultList) return false;
+    rest.remove_prefix(std::min(rest.size(), name.size() + 1));
+  }
+  return true;
+}
+
+void require_no_acls(NativeHandle descriptor, const Look& look) {
+  // A directory may carry two lists; one question about all names answers for both
+  // where there are none, which is how the archive's directories are.
+  if (look.directory && listed_without_lists(descriptor)) return;
+  require(!carries(descriptor, kAccessList));
+  if (look.directory) require(!carries(descriptor, kDefaultList));
+}
+
+void check_private(NativeHandle descriptor, const Look& look, mode_t mode) {
+  require_shape(look, mode, ::geteuid());
+  require_no_acls(descriptor, look);
+}
+
+void drop_inherited_acls(NativeHandle descriptor, Kind kind) {
   drop(descriptor, kAccessList);
-  if (directory) drop(descriptor, kDefaultList);
+  if (kind == Kind::directory) drop(descriptor, kDefaultList);
 }
 
 }  // namespace zu::archive_fs::posix

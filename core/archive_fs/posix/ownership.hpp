@@ -13,14 +13,23 @@ inline constexpr mode_t kDirectoryMode = 0700;
 inline constexpr mode_t kWritableMode = 0600;
 inline constexpr mode_t kSealedMode = 0400;
 
-// check_private throws Rejected unless the object behind descriptor, described by info,
-// belongs to the effective user, has exactly mode, and carries no access control list
-// (nor a default list, when it is a directory).
-void check_private(NativeHandle descriptor, const Info& info, mode_t mode);
+// require_shape throws Rejected unless `look` shows an object that belongs to `user` and
+// has exactly `mode`.
+void require_shape(const Look& look, mode_t mode, uid_t user);
 
-// drop_inherited_acls removes the access control lists a new object inherited from a
-// parent's default list, so that it is private from its first moment just as the mode
-// says. Throws Rejected when a list exists but cannot be removed.
-void drop_inherited_acls(NativeHandle descriptor, bool directory);
+// require_no_acls throws Rejected when the object behind descriptor (opened, not
+// path-only), described by `look`, carries an access control list (or, for a directory,
+// a default list).
+void require_no_acls(NativeHandle descriptor, const Look& look);
+
+// check_private throws Rejected unless the object behind descriptor, described by
+// `look`, belongs to the effective user, read now, has exactly mode, and carries no
+// access control list (nor a default list, when it is a directory).
+void check_private(NativeHandle descriptor, const Look& look, mode_t mode);
+
+// drop_inherited_acls removes the access control lists a new object of kind inherited
+// from a parent's default list, so that it is private from its first moment just as the
+// mode says. Throws Rejected when a list exists but cannot be removed.
+void drop_inherited_acls(NativeHandle descriptor, Kind kind);
 
 }  // namespace zu::archive_fs::posix

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -8,27 +7,13 @@
 #include "archive_fs/names.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/publication_steps.hpp"
 #include "zu/archive_fs/publication.hpp"
 
 namespace zu::archive_fs {
-namespace {
-
-// denotes returns whether name in directory is, right now, the object described by file
-// (a symbolic link of that name is never followed, so it never is).
-bool denotes(const Handle& directory, const std::string& name, const posix::Info& file) {
-  struct stat entry {};
-  if (posix::retry([&] {
-        return ::fstatat(directory.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW);
-      }) != 0) {
-    return false;
-  }
-  return posix::same_entry(entry, file);
-}
-
-}  // namespace
 
 void sync(const Handle& handle) {
-  posix::query(handle.get());
+  static_cast<void>(posix::accepted_look(handle.get()));
   require(posix::retry([&] { return ::fsync(handle.get()); }) == 0);
 }
 
@@ -36,17 +21,19 @@ void publish(const Handle& directory, const Handle& file, const std::string& sta
              const std::string& final_name) {
   checked_name(staging_name);
   checked_name(final_name);
-  require(posix::query(directory.get()).directory);
-  const posix::Info info = posix::query(file.get());
-  require(!info.directory);
+  require(posix::accepted_look(directory.get()).directory);
+  // Only the identity is wanted of the file: the rename works on names in directory,
+  // whose file system was just accepted.
+  const posix::Look seen = posix::look(file.get());
+  require(!seen.directory);
   // POSIX renames names, not open files: the checks on both sides make sure the name
   // moved is the file we hold and that it arrived.
-  require(denotes(directory, staging_name, info));
+  require(posix::denotes(directory, staging_name, seen.identity));
   require(posix::retry([&] {
             return ::renameat2(directory.get(), staging_name.c_str(), directory.get(),
                                final_name.c_str(), RENAME_NOREPLACE);
           }) == 0);
-  require(denotes(directory, final_name, info));
+  require(posix::denotes(directory, final_name, seen.identity));
 }
 
 void finish_publication(const Handle& directory, const Handle& file) {
@@ -54,12 +41,22 @@ void finish_publication(const Handle& directory, const Handle& file) {
   sync(directory);
 }
 
+void finish_synced_publication(const Handle& directory, const Handle& file) {
+  // A file's name lives in its directory alone: the rename changed no byte of the file
+  // and nothing a reader needs to find them (its data, size and blocks, flushed before the
+  // rename), only its change time. Flushing the directory is all that is left to make
+  // the publication durable; a second flush of the file would write its change time and,
+  // on a journalling file system, wait for one more commit, guaranteeing nothing more.
+  static_cast<void>(file);
+  sync(directory);
+}
+
 void remove_staging(const Handle& directory, const Handle& file,
                     const std::string& staging_name) noexcept {
   try {
     checked_name(staging_name);
-    const posix::Info info = posix::query(file.get());
-    if (!info.directory && denotes(directory, staging_name, info)) {
+    const posix::Look seen = posix::look(file.get());
+    if (!seen.directory && posix::denotes(directory, staging_name, seen.identity)) {
       ::unlinkat(directory.get(), staging_name.c_str(), 0);
     }
   } catch (...) {

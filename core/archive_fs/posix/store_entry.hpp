@@ -1,6 +1,8 @@
 // The one shape an entry of a store may have, as a capacity scan checks it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -10,12 +12,38 @@
 namespace zu::archive_fs::posix {
 
 // open_store_entry opens the entry name of directory (which lies on the mount
-// directory_mount) as entry_status opens it and checks
-// that it is a private regular file with one link, sealed or still writable (as a
-// staging file is); it returns the open file and fills info. Throws Rejected otherwise:
-// for a name the archive never makes, a link, a FIFO, a device, a sub-directory, or a
-// foreign or shared file.
+// directory_mount) as entry_status opens it and checks that it is a private regular file
+// with one link, sealed or still writable (as a staging file is); it returns the open
+// file and sets `seen` to its look. Throws Rejected otherwise: for a name the archive
+// never makes, a link, a FIFO, a device, a sub-directory, or a foreign or shared file.
 Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
-                        const std::string& name, Info& info);
+                        const std::string& name, Look& seen);
+
+// StoreScan checks the entries of one store directory, one after the other, as
+// open_store_entry does, without opening any of them where the kernel allows. A plain
+// owner, used by the one scan that made it.
+class StoreScan {
+ public:
+  // StoreScan prepares a scan of directory, which lies on an accepted file system on the
+  // mount directory_mount.
+  StoreScan(const Handle& directory, std::uint64_t directory_mount);
+
+  // size checks the entry name as open_store_entry would and returns its size. Throws
+  // Rejected for an entry of any other shape, and when /proc holds this process's
+  // descriptors but is not a proc file system.
+  std::int64_t size(const std::string& name);
+
+ private:
+  const Handle& directory_;
+  std::uint64_t mount_;
+  // user_ is the effective user, read once for the whole scan.
+  uid_t user_;
+  // links_ is this process's /proc/<pid>/fd, whose entries lead to the objects behind
+  // the descriptors. (empty until the first entry, and where /proc has no such directory)
+  Handle links_;
+  // ask_links_ turns false once the kernel proves too old to read an extended attribute
+  // through links_ (getxattrat came with Linux 6.13); the scan then opens each entry.
+  bool ask_links_ = true;
+};
 
 }  // namespace zu::archive_fs::posix

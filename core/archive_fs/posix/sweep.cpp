@@ -1,14 +1,12 @@
 #include "archive_fs/sweep.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "archive_fs/posix/listing.hpp"
-#include "archive_fs/posix/mounts.hpp"
+#include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/store_entry.hpp"
 
 namespace zu::archive_fs {
@@ -17,22 +15,21 @@ std::uint64_t remove_entries(const Handle& directory, bool (*wanted)(std::string
   // The names are gathered first: removing entries while the directory is being read
   // leaves it unspecified which later entries the listing still returns.
   std::vector<std::string> names;
+  std::uint64_t mount = 0;
   {
     posix::Listing listing(directory);
+    mount = listing.mount();
     for (std::string_view name = listing.next(); !name.empty(); name = listing.next()) {
       if (wanted(name)) names.emplace_back(name);
     }
   }
-  const std::uint64_t mount = posix::mount_id(directory.get());
   std::uint64_t removed = 0;
   for (const std::string& name : names) {
     try {
-      posix::Info info;
-      const Handle file = posix::open_store_entry(directory, mount, name, info);
+      posix::Look seen;
+      const Handle file = posix::open_store_entry(directory, mount, name, seen);
       // POSIX removes names, not open files: the name must still denote the file checked.
-      struct stat entry {};
-      if (::fstatat(directory.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
-          posix::same_entry(entry, info) &&
+      if (posix::denotes(directory, name, seen.identity) &&
           ::unlinkat(directory.get(), name.c_str(), 0) == 0) {
         ++removed;
       }

@@ -18,9 +18,9 @@ Handle create_directory(const Handle& parent, const std::string& name) {
   const std::wstring wide = windows::checked_wide_name(name);
   windows::PrivateDescriptor descriptor(windows::kWritableMask);
   Handle created = windows::nt_open(parent.get(), wide, windows::kCreateDirectoryRow,
-                                    descriptor.get(), false);
+                                    descriptor.get(), Missing::refused);
   try {
-    windows::require_kind(created, true);
+    windows::require_kind(created, Kind::directory);
     return created;
   } catch (...) {
     windows::remove_directory(parent, std::move(created), wide);
@@ -32,9 +32,9 @@ Handle create_file(const Handle& parent, const std::string& name) {
   const std::wstring wide = windows::checked_wide_name(name);
   windows::PrivateDescriptor descriptor(windows::kWritableMask);
   Handle created = windows::nt_open(parent.get(), wide, windows::kCreateFileRow,
-                                    descriptor.get(), false);
+                                    descriptor.get(), Missing::refused);
   try {
-    windows::require_kind(created, false);
+    windows::require_kind(created, Kind::file);
     return created;
   } catch (...) {
     // The handle carries DELETE, so the file made here goes when it is closed.

@@ -16,7 +16,8 @@ Handle open_directory(const Handle& parent, const std::string& name) {
 
 Handle open_file(const Handle& parent, const std::string& name, bool missing_ok) {
   return windows::open_relative(parent.get(), windows::checked_wide_name(name),
-                                windows::kOpenFileRow, missing_ok);
+                                windows::kOpenFileRow,
+                                missing_ok ? Missing::allowed : Missing::refused);
 }
 
 Status status(const Handle& handle) { return windows::query_file(handle.get()).status; }
@@ -26,6 +27,12 @@ Status entry_status(const Handle& directory, const std::string& name) {
   private_file(file, true);
   // Queried again after the check, so the status returned is no older than the check.
   return status(file);
+}
+
+void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
+                          const Status& seen) {
+  require(unchanged(entry_status(directory, name), seen));
+  private_file(file, true);
 }
 
 }  // namespace zu::archive_fs

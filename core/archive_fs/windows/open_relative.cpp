@@ -5,7 +5,7 @@
 namespace zu::archive_fs::windows {
 
 Handle nt_open(NativeHandle parent, std::wstring_view name, const OpenRow& row,
-               PSECURITY_DESCRIPTOR descriptor, bool missing_ok) {
+               PSECURITY_DESCRIPTOR descriptor, Missing missing) {
   require(!name.empty() && name.size() <= kMaxNameUnits);
   const NtCalls& calls = nt_calls();
   // The counted string needs writable storage; a copy gives it without casting away const.
@@ -29,23 +29,23 @@ Handle nt_open(NativeHandle parent, std::wstring_view name, const OpenRow& row,
                         row.disposition, row.options, nullptr, 0);
   // Owned before anything is judged, so that no outcome can leak a handle.
   Handle opened(raw);
-  if (missing_ok && status == kStatusObjectNameNotFound && !opened) return opened;
+  if (missing == Missing::allowed && status == kStatusObjectNameNotFound && !opened) return opened;
   require(status == kStatusSuccess && opened);
   return opened;
 }
 
-void require_kind(const Handle& handle, bool directory) {
+void require_kind(const Handle& handle, Kind kind) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
   require(::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag,
                                          sizeof(tag)) != 0);
-  require(((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directory);
+  require(((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == (kind == Kind::directory));
   require((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0);
 }
 
 Handle open_relative(NativeHandle parent, std::wstring_view name, const OpenRow& row,
-                     bool missing_ok) {
-  Handle opened = nt_open(parent, name, row, nullptr, missing_ok);
-  if (opened) require_kind(opened, row.directory);
+                     Missing missing) {
+  Handle opened = nt_open(parent, name, row, nullptr, missing);
+  if (opened) require_kind(opened, row.kind);
   return opened;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_fs/publication_steps.hpp"
 #include "archive_fs/windows/disposition.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/reopen.hpp"
@@ -79,6 +80,12 @@ void publish(const Handle& directory, const Handle& file, const std::string& sta
 void finish_publication(const Handle& directory, const Handle& file) {
   sync(file);
   sync(directory);
+}
+
+void finish_synced_publication(const Handle& directory, const Handle& file) {
+  // The rename rewrote the file's own record, which holds its name, so the file is
+  // flushed again after it.
+  finish_publication(directory, file);
 }
 
 void remove_staging(const Handle& directory, const Handle& file,

@@ -5,7 +5,6 @@
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/discard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disposition.cpp
   ${CMAKE_CURRENT_LIST_DIR}/handle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/identity.cpp
@@ -23,6 +22,7 @@ list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/records.cpp
   ${CMAKE_CURRENT_LIST_DIR}/removal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reopen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/revisit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/security.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_entry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/store_lock.cpp

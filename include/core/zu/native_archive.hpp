@@ -6,9 +6,13 @@
 // rebuilt. Records are sealed read-only files in a private store directory, each
 // authenticated by an HMAC-SHA-256 under a random custody key that lives in a separate
 // private key file of 96 bytes. The key file binds itself, the store directory, the
-// owner scope and the provider descriptor together, so a store or key file that was
-// copied, moved, replaced or rewritten is refused, as is a record that was altered,
-// truncated, or renamed onto another record's name.
+// owner scope and the provider descriptor together by the objects' identities, not by
+// their paths: a store or key file that was copied, replaced (even by a new object that
+// got the old one's inode number) or rewritten is refused, as is a record that was
+// altered, truncated, or renamed onto another record's name. A store and its key file
+// moved to new paths, together or one of them, are the same archive there: open admits
+// them under the new paths. An archive that is open re-checks its own paths before every
+// use, so it refuses while they do not lead to its store and key file.
 //
 //   auto made = zu::NativeArchive::provision("/home/alice/.app/store",
 //                                            "/home/alice/.app/keys/store.key",
@@ -35,9 +39,13 @@
 // remove_stale_staging of one archive are serialised by its mutex, and writers of
 // different archives or processes over the same key file by the store lock. Loads run
 // concurrently with saves: records appear by an atomic rename and are never rewritten.
+//
+// Processes: an archive belongs to the process that made it. A child process opens an
+// archive of its own with open (which may run while the parent saves); it never uses one
+// inherited through fork, whose mutex a thread of the parent may have held at the fork,
+// to stay held in the child for good.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,6 +62,10 @@
 #include "zu/message.hpp"
 
 namespace zu {
+
+namespace archive {
+class KeyMaterial;
+}
 
 // NativeArchiveLimits bounds one archive's records and store. A member left 0 takes its
 // default from the descriptor policy's CodecResources; a member out of its range makes
@@ -92,13 +104,18 @@ class ZU_CORE_EXPORT NativeArchive {
   // and replay tokens from stored state. It is defined inside the library only.
   class Codec;
 
-  // provision creates the store directory store_path (which must not exist) and the key
-  // file key_path (which must not exist, in a private directory that does) with a fresh
-  // custody key, then admits them as open does, and returns the new archive.
+  // provision creates the store directory store_path and the key file key_path (which
+  // must not exist, in a private directory that does) with a fresh custody key, then
+  // admits them as open does, and returns the new archive. store_path must not exist, or
+  // be an empty private directory, such as an interrupted or refused provision leaves
+  // behind: provision takes that one over.
   //
-  // When it is refused after creating the store directory but before creating the key
-  // file, the store directory is removed again if it is still the empty directory it
-  // made, so the same call can be retried; anything created after that stays.
+  // The store directory's entry is flushed before the key file is made, and the key file
+  // gets its name only once it is whole, sealed and flushed. So a process killed at any
+  // moment inside provision leaves no key file (the same call then succeeds, nothing
+  // needs deleting) or an archive that open admits, and what a returned provision made
+  // survives a crash of the whole system. A killed provision may leave a ".pending-"
+  // staging file in the key's directory, which nothing reads.
   [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> provision(
       std::string store_path, std::string key_path, std::string owner_scope,
       descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
@@ -106,7 +123,15 @@ class ZU_CORE_EXPORT NativeArchive {
   // open admits an existing store directory and key file made by provision and returns
   // the archive. It is refused unless the owner scope is the one given to provision, the
   // descriptor digests to the same value, and both the key file and the store directory
-  // are the very objects (not copies) that were provisioned, private and unchanged.
+  // are the very objects (not copies, and not later objects that took over their inode
+  // numbers) that were provisioned, private and unchanged. Their paths may differ from
+  // provision's: admission binds identities, so a store and key file moved to new paths
+  // are admitted there.
+  //
+  // WARNING: on POSIX systems a file identity folds in the inode's generation and birth
+  // time. A store provisioned by an earlier build, which bound bare inode numbers, is
+  // refused wherever the file system keeps either; its records stay on disk, and that
+  // build can load them to be saved anew.
   [[nodiscard]] static std::variant<std::shared_ptr<NativeArchive>, Error> open(
       std::string store_path, std::string key_path, std::string owner_scope,
       descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits);
@@ -204,8 +229,6 @@ class ZU_CORE_EXPORT NativeArchive::State {
   std::string owner_scope_;
   // descriptor_digest_ is the 32-byte archive digest of descriptor_.
   std::string descriptor_digest_;
-  // key_file_ is the 96 bytes read at admission (secret: holds the custody key).
-  std::string key_file_;
   descriptor::ValidatedDescriptor descriptor_;
   NativeArchiveLimits limits_;
   archive_fs::Handle store_;
@@ -215,7 +238,9 @@ class ZU_CORE_EXPORT NativeArchive::State {
   archive_fs::Status key_status_;
   // save_mutex_ serialises this archive's writers; it is taken before the store lock.
   mutable std::mutex save_mutex_;
-  std::array<unsigned char, 32> custody_key_{};
+  // (nonnull) secrets_ holds the custody key and the 96 bytes of the key file read at
+  // admission, in memory kept out of core dumps and swap where the system allows it.
+  std::unique_ptr<archive::KeyMaterial> secrets_;
 };
 
 }  // namespace zu

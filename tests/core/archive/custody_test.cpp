@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <iterator>
 #include <string>
 
@@ -153,6 +155,84 @@ TEST_F(Custody, ACopiedOrReplacedKeyFileIsRefused) {
   // A byte-identical replacement moved onto the same path carries another file identity.
   ASSERT_EQ(::rename(copy.c_str(), key_path().c_str()), 0);
   EXPECT_TRUE(is_refusal(open()));
+}
+
+// Paths of one archive: its store directory and its key file.
+struct Paths {
+  std::string store;
+  std::string key;
+};
+
+// on_freed_inode provisions archives on fresh paths and, for each, deletes the key file
+// (or the empty store, when `key_file` is false) and remakes it at once with `remake`,
+// which gets the path and the key file's bytes, until the file system hands the freed
+// inode number back, as ext4 and xfs do. It
+// returns that archive's paths, or nothing when the number never came back: another
+// process creating files at the same moment may take a freed number first, hence the
+// rounds.
+std::optional<Paths> on_freed_inode(const zu::archive_fs::testing::Scratch& scratch,
+                                    const zu::descriptor::ValidatedDescriptor& descriptor,
+                                    bool key_file,
+                                    const std::function<void(const std::string& path,
+                                                             const std::string& bytes)>& remake) {
+  for (int round = 0; round < 40; ++round) {
+    const Paths paths{scratch.at("reuse-store-" + std::to_string(round)),
+                      scratch.at("keys/reuse-" + std::to_string(round) + ".key")};
+    if (!std::holds_alternative<ArchivePtr>(
+            zu::NativeArchive::provision(paths.store, paths.key, "owner-1", descriptor, {}))) {
+      return std::nullopt;
+    }
+    const std::string& target = key_file ? paths.key : paths.store;
+    const ino_t inode = zu::archive_fs::testing::stat_of(target).st_ino;
+    const std::string bytes = key_file ? read_file(target) : "";
+    if (::remove(target.c_str()) != 0) return std::nullopt;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      remake(target, bytes);
+      if (zu::archive_fs::testing::stat_of(target).st_ino == inode) return paths;
+      if (::remove(target.c_str()) != 0) return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+constexpr const char* kNoReuse =
+    "the file system never handed the inode number out again; this test needs one that "
+    "reuses numbers, as ext4 and xfs do";
+
+TEST_F(Custody, AKeyFileRewrittenOntoItsFreedInodeNumberIsRefused) {
+  const auto paths = on_freed_inode(scratch_, descriptor_, true,
+                                    [](const std::string& key, const std::string& bytes) {
+                                      zu::archive_fs::testing::make_file(key, bytes, 0400);
+                                    });
+  ASSERT_TRUE(paths) << kNoReuse;
+  EXPECT_EQ(read_file(paths->key).size(), 96u);
+  EXPECT_TRUE(is_refusal(zu::NativeArchive::open(paths->store, paths->key, "owner-1", descriptor_, {})));
+}
+
+TEST_F(Custody, AStoreRemadeOnItsFreedInodeNumberIsRefused) {
+  const auto paths = on_freed_inode(scratch_, descriptor_, false,
+                                    [](const std::string& store, const std::string&) {
+                                      zu::archive_fs::testing::make_directory(store);
+                                    });
+  ASSERT_TRUE(paths) << kNoReuse;
+  EXPECT_TRUE(is_refusal(zu::NativeArchive::open(paths->store, paths->key, "owner-1", descriptor_, {})));
+}
+
+// Admission binds the objects, not their names: a store and its key file moved together
+// (each may move on its own) are the same archive under their new paths.
+TEST_F(Custody, AStoreAndKeyFileMovedTogetherAreAdmittedUnderTheirNewPaths) {
+  const std::string key = save({user_text("kept")});
+  archive_.reset();
+  const std::string store = scratch_.at("moved-store");
+  const std::string key_file = scratch_.at("other-keys/moved.key");
+  zu::archive_fs::testing::make_directory(scratch_.at("other-keys"));
+  ASSERT_EQ(::rename(store_path().c_str(), store.c_str()), 0);
+  ASSERT_EQ(::rename(key_path().c_str(), key_file.c_str()), 0);
+  EXPECT_TRUE(is_refusal(open()));
+
+  auto moved = zu::NativeArchive::open(store, key_file, "owner-1", descriptor_, {});
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(moved));
+  EXPECT_TRUE(std::holds_alternative<Messages>(std::get<ArchivePtr>(moved)->load(key, "s")));
 }
 
 TEST_F(Custody, AnOpenArchiveRefusesAStoreOrKeyFileChangedUnderIt) {

@@ -38,9 +38,12 @@ bool set_immutable(const std::string& path, bool on) {
 TEST_F(ArchiveTest, ProvisionNeedsNewObjectsAndOpenNeedsExistingOnes) {
   EXPECT_TRUE(is_refusal(open()));
 
+  // A store directory that holds anything is not taken over (an empty one is, below).
   zu::archive_fs::testing::make_directory(store_path());
+  zu::archive_fs::testing::make_file(store_path() + "/record", "r", 0400);
   EXPECT_TRUE(is_refusal(provision()));
   EXPECT_FALSE(exists(key_path()));
+  ASSERT_EQ(::unlink((store_path() + "/record").c_str()), 0);
   ASSERT_EQ(::rmdir(store_path().c_str()), 0);
 
   zu::archive_fs::testing::make_file(key_path(), std::string(96, 'k'), 0400);
@@ -82,8 +85,35 @@ TEST_F(ArchiveTest, AProvisionRefusedBeforeTheKeyFileExistsCanBeRetried) {
   if (!set_immutable(scratch_.at("keys"), true)) GTEST_SKIP() << "cannot make a directory immutable here";
   EXPECT_TRUE(is_refusal(provision()));
   ASSERT_TRUE(set_immutable(scratch_.at("keys"), false));
-  EXPECT_FALSE(exists(store_path()));
+  // The empty store directory stays, and the same call takes it over.
+  EXPECT_TRUE(entries().empty());
+  EXPECT_FALSE(exists(key_path()));
   EXPECT_TRUE(std::holds_alternative<ArchivePtr>(provision()));
+}
+
+// What a provision cut short after making the store directory leaves: an empty private
+// directory and no key file. The same call takes it over; anything else under the
+// store's name is refused as before.
+TEST_F(ArchiveTest, AnEmptyPrivateStoreDirectoryIsTakenOverAndNothingElse) {
+  zu::archive_fs::testing::make_directory(store_path(), 0750);
+  EXPECT_TRUE(is_refusal(provision()));
+  ASSERT_EQ(::chmod(store_path().c_str(), 0700), 0);
+  zu::archive_fs::testing::make_directory(store_path() + "/sub");
+  EXPECT_TRUE(is_refusal(provision()));
+  ASSERT_EQ(::rmdir((store_path() + "/sub").c_str()), 0);
+  EXPECT_FALSE(exists(key_path()));
+
+  const ino_t inode = zu::archive_fs::testing::stat_of(store_path()).st_ino;
+  auto made = provision();
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(made));
+  EXPECT_EQ(zu::archive_fs::testing::stat_of(store_path()).st_ino, inode);
+  const auto key = std::get<ArchivePtr>(made)->save({user_text("kept")}, "s");
+  ASSERT_TRUE(std::holds_alternative<std::string>(key));
+  std::get<ArchivePtr>(made).reset();
+  auto reopened = open();
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(reopened));
+  EXPECT_TRUE(std::holds_alternative<Messages>(
+      std::get<ArchivePtr>(reopened)->load(std::get<std::string>(key), "s")));
 }
 
 TEST_F(ArchiveTest, LimitsOutsideTheirRangesAreRefusedAndCreateNothing) {

@@ -97,6 +97,42 @@ TEST_F(ArchiveTest, AContextRebuiltWithoutItsReasonSaysSo) {
   EXPECT_EQ(rebuilt.refusal_position, std::nullopt);
 }
 
+// A reply's JSON comes from a model and may hold any number the reader accepts. Each
+// place that JSON can sit in a replayed reply is tried alone: the tool call's arguments,
+// the reply's native document and a server tool result. All must load back with the
+// same kinds of number, so that the content digest and the replay token still hold.
+TEST_F(ArchiveTest, RepliesCarryingNumbersAtEveryEdgeLoadBackWithValidReplays) {
+  const ArchivePtr archive = made();
+  const std::string numbers =
+      R"([-0,-0.0,0,0.0,-0e0,-0E-7,1E308,-1e-400,5e-324,18446744073709551615,)"
+      R"(18446744073709551616,-9223372036854775808,-9223372036854775809,)"
+      R"(0.1000000000000000055511151231257827,123456789012345678901234567890,)"
+      R"({"n":-0,"m":[-0,{"k":-0}]}])";
+  const std::vector<Messages> placements{
+      {zu::Message{"r", zu::Role::assistant,
+                   {zu::Text{"calling"}, zu::ToolCall{"c1", "f", zu::ToolCallKind::client,
+                                                      shared_document(numbers), "", nullptr}}}},
+      {zu::Message{"r", zu::Role::assistant, {zu::Text{"done"}}, nullptr,
+                   shared_document(numbers)}},
+      {zu::Message{"r", zu::Role::assistant,
+                   {zu::ServerToolResult{"c2", "search", shared_document(numbers)}}}},
+  };
+  const Messages history{user_text("q")};
+  for (std::size_t i = 0; i < placements.size(); ++i) {
+    SCOPED_TRACE(i);
+    Messages messages = history;
+    messages.push_back(issued(placements[i][0], family_context(Family::messages, descriptor_, history)));
+    ASSERT_TRUE(messages.back().replay->valid);
+    const std::string key = saved(archive, messages, "s");
+    const Messages back = loaded(archive, key, "s");
+    EXPECT_EQ(render(back), render(messages));
+    if (back.size() == 2 && back[1].replay != nullptr) {
+      EXPECT_TRUE(back[1].replay->valid);
+      EXPECT_TRUE(zu::CodecAccess::archive_valid(*back[1].replay, back[1]));
+    }
+  }
+}
+
 TEST_F(ArchiveTest, TheSameMessagesAndScopeGiveTheSameKeyAndWriteNothing) {
   const ArchivePtr archive = made();
   const Messages messages = conversation(Family::messages, descriptor_);

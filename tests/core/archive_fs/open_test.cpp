@@ -242,11 +242,36 @@ TEST_F(Opens, StatusReportsTheFileSystemIdentityInodeSizeAndNanosecondTimes) {
   const Status got = status(open_file(root_, "file", false));
 
   EXPECT_EQ(got.volume, testing::volume_of(scratch_.at("file")));
-  EXPECT_EQ(got.file_id, expected.st_ino);
+  EXPECT_EQ(got.file_id, testing::file_id_of(scratch_.at("file")));
   EXPECT_EQ(got.size, 8);
   EXPECT_EQ(got.last_write_time, 1'700'000'000'123'456'789);
   EXPECT_EQ(got.change_time,
             expected.st_ctim.tv_sec * 1'000'000'000LL + expected.st_ctim.tv_nsec);
+}
+
+// A file identity must not pass on to a later file: the next file made in the same
+// directory usually gets the freed inode number back, and must still be another file.
+// Another process may take the freed number first, hence the rounds.
+TEST_F(Opens, AFileMadeOnAFreedInodeNumberIsAnotherFile) {
+  for (int round = 0; round < 40; ++round) {
+    const std::string name = "reused-" + std::to_string(round);
+    const std::string path = scratch_.at(name);
+    testing::make_file(path, "contents");
+    const ino_t inode = testing::stat_of(path).st_ino;
+    const Status first = status(open_file(root_, name, false));
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      testing::make_file(path, "contents");
+      if (testing::stat_of(path).st_ino == inode) {
+        const Status second = status(open_file(root_, name, false));
+        EXPECT_FALSE(same_file(first, second));
+        EXPECT_EQ(second.file_id, testing::file_id_of(path));
+        return;
+      }
+      ASSERT_EQ(::unlink(path.c_str()), 0);
+    }
+  }
+  FAIL() << "the file system never handed the inode number out again";
 }
 
 TEST_F(Opens, StatusRefusesAFileThatWasDeleted) {
@@ -256,7 +281,7 @@ TEST_F(Opens, StatusRefusesAFileThatWasDeleted) {
 }
 
 TEST_F(Opens, EntryStatusAcceptsOnlyASealedPrivateFileWithOneLink) {
-  EXPECT_EQ(entry_status(root_, "file").file_id, testing::stat_of(scratch_.at("file")).st_ino);
+  EXPECT_EQ(entry_status(root_, "file").file_id, testing::file_id_of(scratch_.at("file")));
 
   testing::make_file(scratch_.at("writable"), "x", 0600);
   EXPECT_THROW((void)entry_status(root_, "writable"), Rejected);

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
@@ -115,10 +118,31 @@ std::uint64_t volume_of(const std::string& path) {
   return fsid != 0 ? fsid : static_cast<std::uint64_t>(stat_of(path).st_dev);
 }
 
+std::uint64_t file_id_of(const std::string& path) {
+  const auto mix = [](std::uint64_t x) {
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+  };
+  struct statx seen {};
+  EXPECT_EQ(::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &seen), 0)
+      << path << ": " << std::strerror(errno);
+  const std::uint64_t born =
+      (seen.stx_mask & STATX_BTIME) != 0
+          ? static_cast<std::uint64_t>(seen.stx_btime.tv_sec) * 1'000'000'000U + seen.stx_btime.tv_nsec
+          : 0;
+  std::uint64_t generation = 0;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_GE(fd, 0) << path << ": " << std::strerror(errno);
+  unsigned int number = 0;
+  if (fd >= 0 && ::ioctl(fd, FS_IOC_GETVERSION, &number) == 0) generation = (1ULL << 32) | number;
+  if (fd >= 0) ::close(fd);
+  return seen.stx_ino ^ mix(mix(generation) ^ born);
+}
+
 bool same_object(const Handle& handle, const std::string& path) {
   const Status got = status(handle);
-  return got.volume == volume_of(path) &&
-         got.file_id == static_cast<std::uint64_t>(stat_of(path).st_ino);
+  return got.volume == volume_of(path) && got.file_id == file_id_of(path);
 }
 
 int in_child(const std::function<int()>& body, int timeout_ms) {

@@ -58,6 +58,12 @@ bool add_acl_entry(const std::string& path, uid_t user, bool default_list = fals
 // identifier as statfs gives it, high word first, or the device where it is zero.
 std::uint64_t volume_of(const std::string& path);
 
+// file_id_of returns the file_id a Status of path must report: the inode number, with the
+// inode's generation number (bit 32 set when there is one) and birth time in nanoseconds
+// (0 where unknown) folded in as mix(mix(generation) ^ birth), mix being SplitMix64's
+// last step.
+std::uint64_t file_id_of(const std::string& path);
+
 // open_store locates path and opens the directory it names.
 Handle open_store(const std::string& path);
 

@@ -9,17 +9,19 @@
 //
 // Waiting. A FUSE file system answers through a user-space daemon and a network file
 // system through a server, either of which may never answer. No open made here waits on
-// one. On POSIX systems each entry is first named without being opened (O_PATH), and
-// whether it lies on an accepted file system is decided from the kernel's mount table
-// before the entry is opened or even looked at. On Windows the drive letter must stand
-// for a local disk volume, checked before the volume's root is opened, and no open
-// crosses a reparse point (a mount point is one), so none leaves that volume. Three
-// waits remain outside this namespace's reach: an accepted overlay whose layers include
-// a FUSE or network file system looks names up in those layers; a handle opened by
-// other means than this namespace is trusted to lie on an accepted file system, so using
-// it (as a parent or otherwise) can wait if it does not; and the root directory is
-// opened as it is and judged afterwards, since only whoever sets up the process's root
-// can mount over it.
+// one. On POSIX systems an entry is opened by a call that the kernel refuses to take
+// across a mount (openat2 with RESOLVE_NO_XDEV), so that it lies on its directory's
+// accepted file system; an entry that call cannot reach is first named without being
+// opened (O_PATH), and whether it lies on an accepted file system is decided from the
+// kernel's mount table before it is opened or even looked at. On Windows the drive letter
+// must stand for a local disk volume, checked before the volume's root is opened, and no
+// open crosses a reparse point (a mount point is one), so none leaves that volume. Three
+// waits remain outside this namespace's reach: an accepted overlay whose layers include a
+// FUSE or network file system looks names up in those layers; a handle opened by other
+// means than this namespace is trusted to lie on an accepted file system, so using it (as
+// a parent or otherwise) can wait if it does not; and the root directory is opened as it
+// is and judged afterwards, since only whoever sets up the process's root can mount over
+// it.
 // On POSIX systems /proc must be mounted: the mount table and the reopening of files are
 // read through it, and without it locate and open_file throw.
 //

@@ -15,8 +15,11 @@ namespace zu::archive_fs {
 // into its key file) and tell whether it was changed (size and the two times). On POSIX
 // systems volume is the file system's identifier as fstatfs reports it, which survives
 // remounts and renumbered devices, or the device number where the file system reports
-// none; file_id is the inode number; the times are nanoseconds since the epoch. On
-// Windows they are the volume serial number, the file index and FILETIME ticks.
+// none; file_id is the inode number with the inode's generation number and birth time
+// folded in, where the file system keeps them, so that a file made later on a freed
+// inode number has another file_id; the times are nanoseconds since the epoch. On
+// Windows they are the volume serial number, the file index (which carries its own
+// reuse count) and FILETIME ticks.
 struct Status {
   std::uint64_t volume = 0;
   std::uint64_t file_id = 0;

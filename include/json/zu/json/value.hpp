@@ -95,7 +95,9 @@ class ZU_JSON_EXPORT Value {
   [[nodiscard]] Members members() const noexcept;
 
   // dump returns the compact JSON text of the value, or the empty string for the invalid
-  // Value or when rendering fails. Throws std::bad_alloc when memory runs out.
+  // Value or when rendering fails. Parsed again, the text gives the same value with every
+  // number of the same kind: the signed zero read from "-0" is written "-0", not "0".
+  // Throws std::bad_alloc when memory runs out.
   [[nodiscard]] std::string dump() const;
 
  private:

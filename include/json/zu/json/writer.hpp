@@ -59,8 +59,9 @@ class ZU_JSON_EXPORT BoundedWriter {
   BoundedWriter& quoted(std::string_view text);
 
   // value appends the compact JSON text of `v`, byte-identical to v.dump() when the
-  // budget and depth suffice. `depth` is the nesting level of v; callers pass 0. It
-  // fails on the invalid Value and on containers nested max_depth deep.
+  // budget and depth suffice; parsed again, it gives back every number as the same kind
+  // ("-0" stays "-0"). `depth` is the nesting level of v; callers pass 0. It fails on the
+  // invalid Value and on containers nested max_depth deep.
   BoundedWriter& value(Value v, std::uint64_t depth);
 
   // quoted_json appends one JSON string literal whose content is the compact JSON text
