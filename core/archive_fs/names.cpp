@@ -1,5 +1,6 @@
 #include "archive_fs/names.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,6 +19,13 @@ std::uint32_t continuation(std::string_view text, std::size_t at) {
   const auto byte = static_cast<std::uint8_t>(text[at]);
   require((byte & 0xC0U) == 0x80U);
   return byte & 0x3FU;
+}
+
+// forbidden returns whether one code unit may not appear in a component.
+template <typename Unit>
+bool forbidden(Unit unit) noexcept {
+  return unit < 0x20 || unit == '"' || unit == '*' || unit == '/' || unit == ':' || unit == '<' ||
+         unit == '>' || unit == '?' || unit == '\\' || unit == '|';
 }
 
 }  // namespace
@@ -71,10 +79,7 @@ void check_component(std::u16string_view component) {
   require(!component.empty());
   require(component != u"." && component != u"..");
   require(component.back() != u'.' && component.back() != u' ');
-  for (const char16_t unit : component) {
-    require(unit >= 0x20);
-    require(std::u16string_view(u"\"*/:<>?\\|").find(unit) == std::u16string_view::npos);
-  }
+  require(std::none_of(component.begin(), component.end(), forbidden<char16_t>));
 }
 
 std::u16string checked_name(std::string_view utf8) {
@@ -82,6 +87,23 @@ std::u16string checked_name(std::string_view utf8) {
   check_component(wide);
   require(wide.size() <= kMaxNameUnits);
   return wide;
+}
+
+void check_name(std::string_view utf8) {
+  // A name of ASCII characters alone (every name the archive makes) has one code unit
+  // per byte, so the rules apply to its bytes as they stand; a capacity scan checks
+  // every entry's name this way without building its UTF-16 form.
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                 [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+  if (!ascii || utf8.empty()) {
+    static_cast<void>(checked_name(utf8));
+    return;
+  }
+  require(utf8.size() <= kMaxNameUnits);
+  require(utf8 != "." && utf8 != "..");
+  require(utf8.back() != '.' && utf8.back() != ' ');
+  require(std::none_of(utf8.begin(), utf8.end(),
+                       [](char byte) { return forbidden(static_cast<unsigned char>(byte)); }));
 }
 
 }  // namespace zu::archive_fs

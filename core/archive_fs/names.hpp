@@ -23,4 +23,8 @@ void check_component(std::u16string_view component);
 // the most any open on Windows can carry.
 std::u16string checked_name(std::string_view utf8);
 
+// check_name throws Rejected exactly where checked_name does, for a caller that needs no
+// UTF-16 form.
+void check_name(std::string_view utf8);
+
 }  // namespace zu::archive_fs

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the name rules: widen must either refuse them or produce
-// UTF-16 that encodes back to exactly the same bytes, and checked_name must agree with
-// widen and check_component.
+// UTF-16 that encodes back to exactly the same bytes, checked_name must agree with
+// widen and check_component, and check_name with checked_name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,11 +43,23 @@ std::string encode(std::u16string_view wide) {
   return out;
 }
 
+// accepts returns whether check does not refuse text.
+template <typename Check>
+bool accepts(Check check, std::string_view text) {
+  try {
+    static_cast<void>(check(text));
+  } catch (const zu::archive_fs::Rejected&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace fs = zu::archive_fs;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (accepts(fs::check_name, text) != accepts(fs::checked_name, text)) std::abort();
   std::u16string wide;
   try {
     wide = fs::widen(text);

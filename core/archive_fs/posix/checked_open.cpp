@@ -88,7 +88,7 @@ std::optional<Opened> open_in_mount(const Handle& parent, std::uint64_t parent_m
 
 Opened open_entry_in(const Handle& parent, std::uint64_t parent_mount, const std::string& name,
                      Kind kind, Missing missing) {
-  checked_name(name);
+  check_name(name);
   if (std::optional<Opened> opened = open_in_mount(parent, parent_mount, name, kind, missing)) {
     return std::move(*opened);
   }
@@ -96,7 +96,7 @@ Opened open_entry_in(const Handle& parent, std::uint64_t parent_mount, const std
 }
 
 Handle open_entry(const Handle& parent, const std::string& name, Kind kind, Missing missing) {
-  checked_name(name);
+  check_name(name);
   // The parent's mount matters only to the careful walk: the shortcut stays on it.
   if (std::optional<Opened> opened = open_in_mount(parent, 0, name, kind, missing)) {
     return std::move(opened->handle);

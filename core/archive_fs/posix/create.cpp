@@ -57,7 +57,7 @@ void require_fresh_directory(const Handle& created, const struct stat& made) {
 }  // namespace
 
 Handle create_directory(const Handle& parent, const std::string& name) {
-  checked_name(name);
+  check_name(name);
   // The descriptor the new directory will be opened into is set aside first: a process
   // out of descriptors fails here, before anything exists to clean up.
   Handle reserved(posix::retry([&] { return ::fcntl(parent.get(), F_DUPFD_CLOEXEC, 0); }));
@@ -88,7 +88,7 @@ Handle create_directory(const Handle& parent, const std::string& name) {
 }
 
 Handle create_file(const Handle& parent, const std::string& name) {
-  checked_name(name);
+  check_name(name);
   // O_CREAT | O_EXCL | O_NOFOLLOW creates and opens in one step: the descriptor is the very
   // file this call made, never looked up again, so nothing can be swapped in under it.
   Handle created(posix::retry([&] {

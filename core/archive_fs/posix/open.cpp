@@ -29,7 +29,7 @@ Status entry_status(const Handle& directory, const std::string& name) {
 
 void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
                           const Status& seen) {
-  checked_name(name);
+  check_name(name);
   // The held file cannot share its identity with any other object while it stays open,
   // so a name that denotes that identity denotes the file itself: one look at the name
   // and one at the file stand for opening the name and checking what it opened, and then

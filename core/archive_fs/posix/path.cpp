@@ -15,7 +15,7 @@ std::vector<std::string_view> components_of(std::string_view absolute) {
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
   }
-  for (const std::string_view component : components) checked_name(component);
+  for (const std::string_view component : components) check_name(component);
   return components;
 }
 

@@ -19,8 +19,8 @@ void sync(const Handle& handle) {
 
 void publish(const Handle& directory, const Handle& file, const std::string& staging_name,
              const std::string& final_name) {
-  checked_name(staging_name);
-  checked_name(final_name);
+  check_name(staging_name);
+  check_name(final_name);
   require(posix::accepted_look(directory.get()).directory);
   // Only the identity is wanted of the file: the rename works on names in directory,
   // whose file system was just accepted.
@@ -54,7 +54,7 @@ void finish_synced_publication(const Handle& directory, const Handle& file) {
 void remove_staging(const Handle& directory, const Handle& file,
                     const std::string& staging_name) noexcept {
   try {
-    checked_name(staging_name);
+    check_name(staging_name);
     const posix::Look seen = posix::look(file.get());
     if (!seen.directory && posix::denotes(directory, staging_name, seen.identity)) {
       ::unlinkat(directory.get(), staging_name.c_str(), 0);

@@ -1,9 +1,7 @@
 #include "archive_fs/posix/store_entry.hpp"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/syscall.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,20 +38,6 @@ void require_entry_shape(const Look& seen, uid_t user) {
   require_shape(seen, seen.mode, user);
 }
 
-// open_links returns this process's /proc/<pid>/fd, reached without following any link
-// and proven to be the proc file system's, or an empty Handle where there is none.
-Handle open_links() {
-  const std::string path = "/proc/" + std::to_string(::getpid()) + "/fd";
-  const open_how how =
-      how_to(O_PATH | O_DIRECTORY | O_CLOEXEC, RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
-  Handle links(retry([&] { return openat2(AT_FDCWD, path.c_str(), how); }));
-  if (!links) return links;
-  struct statfs system {};
-  require(retry([&] { return ::fstatfs(links.get(), &system); }) == 0);
-  require(system.f_type == PROC_SUPER_MAGIC);
-  return links;
-}
-
 }  // namespace
 
 Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
@@ -70,37 +54,28 @@ StoreScan::StoreScan(const Handle& directory, std::uint64_t directory_mount)
     : directory_(directory), mount_(directory_mount), user_(::geteuid()) {}
 
 std::int64_t StoreScan::size(const std::string& name) {
-  checked_name(name);
-  // Opened at the first entry, so that an empty store costs nothing more.
-  if (ask_links_ && !links_) {
-    links_ = open_links();
-    ask_links_ = static_cast<bool>(links_);
+  check_name(name);
+  if (ask_by_name_) {
+    // Two calls by name in place of an open, a look and an attribute read on the opened
+    // object. The archive scans its held store directory, which is private: only the
+    // owner (and the superuser) can make a name denote another object between the two
+    // calls, and such a process can read the key file itself, so checking one object
+    // guards against nobody that two lookups let in. The look refuses a link and an
+    // object mounted over the name; the attribute read follows no link either.
+    const std::optional<Look> seen = look_entry(directory_, name, mount_);
+    require(seen.has_value());
+    require_entry_shape(*seen, user_);
+    XattrArguments ask;
+    const long size = retry([&] {
+      return ::syscall(SYS_getxattrat, directory_.get(), name.c_str(), AT_SYMLINK_NOFOLLOW,
+                       kAccessList, &ask, sizeof ask);
+    });
+    require(size < 0);
+    if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) return seen->size;
+    // A kernel before getxattrat (Linux 6.13), one that a filter keeps from it, or any
+    // other failure cannot tell: the rest of the scan opens each entry instead.
+    ask_by_name_ = false;
   }
-  if (ask_links_) {
-    // Named path-only in a call that refuses a link and a mount crossing (so the entry
-    // lies on the directory's accepted file system), looked at through that descriptor,
-    // and its access list read through the descriptor's entry in /proc: every check is
-    // made on the one object named, as on an opened one, and nothing is opened.
-    const open_how how = how_to(O_PATH | O_NOFOLLOW | O_CLOEXEC, kSameMount);
-    const Handle path(retry([&] { return openat2(directory_.get(), name.c_str(), how); }));
-    if (path) {
-      const Look seen = look(path.get());
-      require_entry_shape(seen, user_);
-      XattrArguments ask;
-      const std::string link = std::to_string(path.get());
-      const long size = retry([&] {
-        return ::syscall(SYS_getxattrat, links_.get(), link.c_str(), 0, kAccessList, &ask,
-                         sizeof ask);
-      });
-      require(size < 0);
-      if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) return seen.size;
-      // A kernel before getxattrat (Linux 6.13), or one that a filter keeps from it, cannot
-      // tell: the rest of the scan opens each entry instead.
-      ask_links_ = false;
-    }
-  }
-  // Whatever the call above could not decide (a mount over the name, an older kernel) is
-  // decided by opening the entry, as ever.
   Look seen;
   const Handle file = open_store_entry(directory_, mount_, name, seen);
   return seen.size;

@@ -29,8 +29,7 @@ class StoreScan {
   StoreScan(const Handle& directory, std::uint64_t directory_mount);
 
   // size checks the entry name as open_store_entry would and returns its size. Throws
-  // Rejected for an entry of any other shape, and when /proc holds this process's
-  // descriptors but is not a proc file system.
+  // Rejected for an entry of any other shape, and for one that vanished.
   std::int64_t size(const std::string& name);
 
  private:
@@ -38,12 +37,10 @@ class StoreScan {
   std::uint64_t mount_;
   // user_ is the effective user, read once for the whole scan.
   uid_t user_;
-  // links_ is this process's /proc/<pid>/fd, whose entries lead to the objects behind
-  // the descriptors. (empty until the first entry, and where /proc has no such directory)
-  Handle links_;
-  // ask_links_ turns false once the kernel proves too old to read an extended attribute
-  // through links_ (getxattrat came with Linux 6.13); the scan then opens each entry.
-  bool ask_links_ = true;
+  // ask_by_name_ turns false once the kernel proves unable to read an extended attribute
+  // by name relative to a directory (getxattrat came with Linux 6.13); the scan then
+  // opens each entry.
+  bool ask_by_name_ = true;
 };
 
 }  // namespace zu::archive_fs::posix

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive_fs/capacity_tally.hpp"
 #include "archive_fs/names.hpp"
@@ -62,6 +63,31 @@ TEST(CheckedName, CountsTheLimitInUtf16CodeUnits) {
   for (int i = 0; i < 16'383; ++i) pairs += "\xf0\x9f\x93\x81";
   EXPECT_NO_THROW((void)checked_name(pairs));
   EXPECT_THROW((void)checked_name(pairs + "\xf0\x9f\x93\x81"), Rejected);
+}
+
+// check_name takes a shortcut for ASCII names; every string of up to two bytes drawn from
+// ASCII and a few longer cases must get the same verdict as the full path.
+TEST(CheckName, JudgesEveryShortNameAsCheckedNameDoes) {
+  const auto accepted = [](auto check, const std::string& text) {
+    try {
+      static_cast<void>(check(text));
+    } catch (const Rejected&) {
+      return false;
+    }
+    return true;
+  };
+  std::vector<std::string> cases = {"", std::string(32'767, 'a'), std::string(32'768, 'a'),
+                                    "a\xc3\xa9", "a\xc3", std::string("a\0b", 3), "x.", ".x"};
+  for (int first = 0; first < 128; ++first) {
+    cases.emplace_back(1, static_cast<char>(first));
+    for (int second = 0; second < 128; ++second) {
+      cases.push_back({static_cast<char>(first), static_cast<char>(second)});
+    }
+  }
+  for (const std::string& text : cases) {
+    EXPECT_EQ(accepted(check_name, text), accepted(checked_name, text))
+        << ::testing::PrintToString(text);
+  }
 }
 
 // The counting boundaries are shown on real stores by the capacity tests; what only the

@@ -72,7 +72,8 @@ ZU_CORE_EXPORT void remove_staging(const Handle& directory, const Handle& file,
 // The directory is listed through a fresh handle of its own; the listing position of
 // directory is left alone.
 //
-// WARNING: the cost grows with the number of entries: each is opened and checked.
+// WARNING: the cost grows with the number of entries: each is checked (on Linux 6.13
+// and later with two calls by name and without opening it; elsewhere it is opened).
 // REQUIRES: max_entries is at least 1 (0 throws: no store can hold fewer than 0).
 ZU_CORE_EXPORT void check_capacity(const Handle& directory, std::uint64_t max_entries,
                                    std::uint64_t max_bytes, std::uint64_t incoming_bytes);
