@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "archive_fixture.hpp"
 
@@ -10,13 +12,17 @@ namespace zu_test {
 namespace {
 
 namespace fs = zu::archive_fs::testing;
+using Messages = std::vector<zu::Message>;
 
 TEST_F(ArchiveTest, NtProvisionNeedsNewObjectsAndOpenNeedsExistingOnes) {
   EXPECT_TRUE(is_refusal(open()));
 
+  // A store directory that holds anything is not taken over (an empty one is, below).
   fs::make_directory(store_path());
+  fs::make_file(store_path() + "\\record", "r");
   EXPECT_TRUE(is_refusal(provision()));
   EXPECT_FALSE(fs::exists(key_path()));
+  ASSERT_NE(::DeleteFileW(fs::wide(store_path() + "\\record").c_str()), 0);
   ASSERT_NE(::RemoveDirectoryW(fs::wide(store_path()).c_str()), 0);
 
   fs::make_file(key_path(), std::string(96, 'k'));
@@ -27,6 +33,21 @@ TEST_F(ArchiveTest, NtProvisionNeedsNewObjectsAndOpenNeedsExistingOnes) {
   ASSERT_TRUE(std::holds_alternative<ArchivePtr>(provision()));
   EXPECT_TRUE(std::holds_alternative<ArchivePtr>(open()));
   EXPECT_TRUE(is_refusal(provision()));
+}
+
+// An empty private store directory and no key file is what a provision cut short leaves
+// behind; the next provision takes it over, and its records load after a reopen.
+TEST_F(ArchiveTest, NtAnEmptyPrivateStoreDirectoryIsTakenOver) {
+  fs::make_directory(store_path());
+  auto made = provision();
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(made));
+  const auto key = std::get<ArchivePtr>(made)->save({user_text("kept")}, "s");
+  ASSERT_TRUE(std::holds_alternative<std::string>(key));
+  std::get<ArchivePtr>(made).reset();
+  auto reopened = open();
+  ASSERT_TRUE(std::holds_alternative<ArchivePtr>(reopened));
+  EXPECT_TRUE(std::holds_alternative<Messages>(
+      std::get<ArchivePtr>(reopened)->load(std::get<std::string>(key), "s")));
 }
 
 TEST_F(ArchiveTest, NtProvisionMakesAPrivateStoreAndASealedKeyFileOf96Bytes) {
