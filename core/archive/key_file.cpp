@@ -7,6 +7,7 @@
 
 #include "archive/record_reader.hpp"
 #include "archive/record_writer.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {

@@ -8,7 +8,9 @@
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 

@@ -9,7 +9,9 @@
 #include "archive/publish_file.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 

@@ -1,4 +1,5 @@
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/revisit.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/private.hpp"

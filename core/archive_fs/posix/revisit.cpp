@@ -32,6 +32,7 @@
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/revisit.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/revisit.hpp"
 #include "zu/archive_fs/files.hpp"
 

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/open_relative.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/text.hpp"

@@ -1,6 +1,7 @@
 #include "zu/archive_fs/private.hpp"
 
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/ownership.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/security.hpp"

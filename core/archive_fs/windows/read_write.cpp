@@ -6,6 +6,7 @@
 
 #include "archive_fs/checked_status.hpp"
 #include "archive_fs/read_buffer.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "zu/archive_fs/files.hpp"
