@@ -33,9 +33,10 @@ std::string admission_statement(const Admission& admission) {
   return statement.take();
 }
 
-std::string compose_key_file(const CustodyKey& key, const Admission& admission) {
+Wiped compose_key_file(const CustodyKey& key, const Admission& admission) {
   const Digest admitted = admission_mac(key, admission);
-  std::string contents(kKeyFileBytes, '\0');
+  Wiped composed(std::string(kKeyFileBytes, '\0'));
+  std::string& contents = composed.get();
   std::copy(key.begin(), key.end(), contents.begin());
   char* identities = contents.data() + kIdentitiesAt;
   put_u64(identities, admission.store.volume);
@@ -43,7 +44,7 @@ std::string compose_key_file(const CustodyKey& key, const Admission& admission) 
   put_u64(identities + 16, admission.key_file.volume);
   put_u64(identities + 24, admission.key_file.file_id);
   std::copy(admitted.begin(), admitted.end(), contents.begin() + kMacAt);
-  return contents;
+  return composed;
 }
 
 void admit_key_file(std::string_view contents, const Admission& admission, CustodyKey& key) {
@@ -56,17 +57,10 @@ void admit_key_file(std::string_view contents, const Admission& admission, Custo
 
   CustodyKey candidate{};
   std::copy_n(contents.begin(), candidate.size(), candidate.begin());
-  Digest expected{};
-  try {
-    expected = admission_mac(candidate, admission);
-  } catch (...) {
-    OPENSSL_cleanse(candidate.data(), candidate.size());
-    throw;
-  }
-  const bool admitted = CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0;
-  if (admitted) key = candidate;
-  OPENSSL_cleanse(candidate.data(), candidate.size());
-  archive_fs::require(admitted);
+  const Digest expected = admission_mac(candidate, admission);
+  archive_fs::require(
+      CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0);
+  key = candidate;
 }
 
 }  // namespace zu::archive

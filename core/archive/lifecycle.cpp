@@ -41,25 +41,19 @@ archive_fs::Handle new_store(const archive_fs::Location& store) {
 
 // publish_key_file writes a fresh key file bound as `binding` says (its own identity is
 // filled in here) and gives it `name` in `directory` only once it is whole, sealed and
-// flushed, so a key file under its name is never partial. The custody key is drawn here
-// and wiped with every buffer that held it.
+// flushed, so a key file under its name is never partial. The custody key is drawn here;
+// it and the file's bytes live only in holders that wipe them.
 void publish_key_file(const archive_fs::Handle& directory, const std::string& name,
                       const archive::Admission& binding) {
   using namespace archive_fs;
   archive::CustodyKey key{};
-  try {
-    archive::random_bytes(key.data(), key.size());
-    archive::publish_file(directory, name, [&](const Handle& file) {
-      archive::Admission admission = binding;
-      admission.key_file = status(file);
-      const archive::Wiped contents(archive::compose_key_file(key, admission));
-      write_all(file, contents.get());
-    });
-  } catch (...) {
-    OPENSSL_cleanse(key.data(), key.size());
-    throw;
-  }
-  OPENSSL_cleanse(key.data(), key.size());
+  archive::random_bytes(key.data(), key.size());
+  archive::publish_file(directory, name, [&](const Handle& file) {
+    archive::Admission admission = binding;
+    admission.key_file = status(file);
+    const archive::Wiped contents = archive::compose_key_file(key, admission);
+    write_all(file, contents.get());
+  });
 }
 
 }  // namespace
@@ -126,8 +120,8 @@ std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
     state->key_ = open_file(key.parent, key.name, false);
     state->key_status_ = private_file_status(state->key_, Shape::sealed);
     {
-      const archive::Wiped read(
-          read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_));
+      archive::Wiped read;
+      read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_, read.get());
       archive::admit_key_file(read.get(),
                               {state->owner_scope_, state->descriptor_digest_,
                                state->store_status_, state->key_status_, state->limits_},

@@ -30,6 +30,12 @@ Status private_file_status(const Handle& file, Shape shape);
 // REQUIRES: before describes the object behind file itself, taken through file.
 std::string read_all_since(const Handle& file, std::uint64_t max_size, const Status& before);
 
+// read_all_since reads as the call above does into `bytes`, reusing its buffer where it
+// has room, for a caller whose holder must own every byte read (key bytes), also when a
+// check after the read throws.
+void read_all_since(const Handle& file, std::uint64_t max_size, const Status& before,
+                    std::string& bytes);
+
 // require_still_sealed does what entry_status(directory, name) compared by unchanged with
 // `seen`, then private_file(file, true), do together: it throws unless name in directory
 // still denotes file, which is still a private sealed regular file with one link,

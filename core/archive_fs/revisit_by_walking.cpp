@@ -21,7 +21,7 @@ void revisit_by_walking(std::string_view store_path, std::string_view key_path,
   const Handle file = open_file(key.parent, key.name, false);
   const Status now = private_file_status(file, Shape::sealed);
   require(unchanged(now, admitted.key_status));
-  contents = read_all_since(file, max_key_bytes, now);
+  read_all_since(file, max_key_bytes, now, contents);
 }
 
 }  // namespace zu::archive_fs

@@ -184,7 +184,7 @@ bool revisit_shortcut(std::string_view store_path, std::string_view key_path,
     revisit_on_one_mount(*split, admitted, max_key_bytes, contents);
     return true;
   } catch (const Rejected&) {
-    ::explicit_bzero(contents.data(), contents.size());
+    // The bytes stay in the buffer, which the caller's holder wipes whole.
     contents.clear();
     return false;
   }
