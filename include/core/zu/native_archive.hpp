@@ -183,10 +183,6 @@ class ZU_CORE_EXPORT NativeArchive {
  private:
   explicit NativeArchive(std::unique_ptr<State> state) noexcept;
 
-  static std::variant<std::shared_ptr<NativeArchive>, Error> activate(
-      std::string store_path, std::string key_path, std::string owner_scope,
-      descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits, bool create);
-
   // (nonnull) state_ is everything the archive holds.
   std::unique_ptr<State> state_;
 };
