@@ -100,7 +100,7 @@ void make_store_and_key_file(NativeArchive::State& state, const Places& places) 
   using namespace archive_fs;
   // Checked before the store directory exists, so that an occupied key name costs
   // nothing.
-  require(!open_file(places.key.parent, places.key.name, true));
+  require(!open_file(places.key.parent, places.key.name, Missing::allowed));
   state.store_ = new_store(places.store);
   state.store_status_ = private_directory_status(state.store_);
   independent_key_parent(state.store_, places.key);
@@ -124,7 +124,7 @@ void open_store(NativeArchive::State& state, const Places& places) {
 // material; then the whole archive is verified by its paths once, as before every use.
 void admit_key(NativeArchive::State& state, const archive_fs::Location& key) {
   using namespace archive_fs;
-  state.key_ = open_file(key.parent, key.name, false);
+  state.key_ = open_file(key.parent, key.name, Missing::refused);
   state.key_status_ = private_file_status(state.key_, Shape::sealed);
   archive::Wiped read;
   read_all_since(state.key_, archive::kKeyFileBytes, state.key_status_, read.get());

@@ -18,7 +18,7 @@ void revisit_by_walking(std::string_view store_path, std::string_view key_path,
   const Location key = locate(key_path);
   private_directory(key.parent);
   independent_key_parent(admitted.store, key);
-  const Handle file = open_file(key.parent, key.name, false);
+  const Handle file = open_file(key.parent, key.name, Missing::refused);
   const Status now = private_file_status(file, Shape::sealed);
   require(unchanged(now, admitted.key_status));
   read_all_since(file, max_key_bytes, now, contents);
