@@ -46,8 +46,7 @@ class NativeArchive::State {
   descriptor::ValidatedDescriptor descriptor_;
   NativeArchiveLimits limits_;
   archive_fs::Handle store_;
-  // key_ is open read-only; the store lock is taken on it. Empty until the key file is
-  // admitted or made.
+  // key_ is open read-only; the store lock is taken on it.
   archive_fs::Handle key_;
   archive_fs::Status store_status_;
   archive_fs::Status key_status_;

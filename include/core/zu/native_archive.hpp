@@ -92,8 +92,6 @@ struct NativeArchiveLimits {
 // file open until it is destroyed, when it wipes its key material.
 class ZU_CORE_EXPORT NativeArchive {
  public:
-  // State is the archive's private state (paths, descriptor, open handles and key
-  // material). It is defined inside the library only.
   class State;
   // Codec writes and reads custody records and is the one place that rebuilds contexts
   // and replay tokens from stored state. It is defined inside the library only.
