@@ -55,12 +55,17 @@ void admit_key_file(std::string_view contents, const Admission& admission, Custo
   archive_fs::require(identities.u64() == admission.key_file.volume);
   archive_fs::require(identities.u64() == admission.key_file.file_id);
 
-  CustodyKey candidate{};
-  std::copy_n(contents.begin(), candidate.size(), candidate.begin());
-  const Digest expected = admission_mac(candidate, admission);
-  archive_fs::require(
-      CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0);
-  key = candidate;
+  // The refusal is thrown only once the candidate is gone: thrown while it lived, it left
+  // a copy of key bytes behind in a dead stack frame (seen under AddressSanitizer).
+  bool admitted = false;
+  {
+    CustodyKey candidate{};
+    std::copy_n(contents.begin(), candidate.size(), candidate.begin());
+    const Digest expected = admission_mac(candidate, admission);
+    admitted = CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0;
+    if (admitted) key = candidate;
+  }
+  archive_fs::require(admitted);
 }
 
 }  // namespace zu::archive
