@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "archive/codec.hpp"
+#include "archive/state.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/core.hpp"
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/codec.hpp"
+#include "archive/state.hpp"
 #include "archive/record_writer.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/core.hpp"

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "archive/block_codec.hpp"
+#include "archive/state.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "archive/record_writer.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {

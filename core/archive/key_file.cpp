@@ -7,6 +7,7 @@
 
 #include "archive/record_reader.hpp"
 #include "archive/record_writer.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {
@@ -32,9 +33,10 @@ std::string admission_statement(const Admission& admission) {
   return statement.take();
 }
 
-std::string compose_key_file(const CustodyKey& key, const Admission& admission) {
+Wiped compose_key_file(const CustodyKey& key, const Admission& admission) {
   const Digest admitted = admission_mac(key, admission);
-  std::string contents(kKeyFileBytes, '\0');
+  Wiped composed(std::string(kKeyFileBytes, '\0'));
+  std::string& contents = composed.get();
   std::copy(key.begin(), key.end(), contents.begin());
   char* identities = contents.data() + kIdentitiesAt;
   put_u64(identities, admission.store.volume);
@@ -42,7 +44,7 @@ std::string compose_key_file(const CustodyKey& key, const Admission& admission) 
   put_u64(identities + 16, admission.key_file.volume);
   put_u64(identities + 24, admission.key_file.file_id);
   std::copy(admitted.begin(), admitted.end(), contents.begin() + kMacAt);
-  return contents;
+  return composed;
 }
 
 void admit_key_file(std::string_view contents, const Admission& admission, CustodyKey& key) {
@@ -53,18 +55,16 @@ void admit_key_file(std::string_view contents, const Admission& admission, Custo
   archive_fs::require(identities.u64() == admission.key_file.volume);
   archive_fs::require(identities.u64() == admission.key_file.file_id);
 
-  CustodyKey candidate{};
-  std::copy_n(contents.begin(), candidate.size(), candidate.begin());
-  Digest expected{};
-  try {
-    expected = admission_mac(candidate, admission);
-  } catch (...) {
-    OPENSSL_cleanse(candidate.data(), candidate.size());
-    throw;
+  // The refusal is thrown only once the candidate is gone: thrown while it lived, it left
+  // a copy of key bytes behind in a dead stack frame (seen under AddressSanitizer).
+  bool admitted = false;
+  {
+    CustodyKey candidate{};
+    std::copy_n(contents.begin(), candidate.size(), candidate.begin());
+    const Digest expected = admission_mac(candidate, admission);
+    admitted = CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0;
+    if (admitted) key = candidate;
   }
-  const bool admitted = CRYPTO_memcmp(expected.data(), contents.data() + kMacAt, expected.size()) == 0;
-  if (admitted) key = candidate;
-  OPENSSL_cleanse(candidate.data(), candidate.size());
   archive_fs::require(admitted);
 }
 

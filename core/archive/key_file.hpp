@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "archive/mac.hpp"
+#include "archive/wiped.hpp"
 #include "zu/archive_fs/status.hpp"
 #include "zu/native_archive.hpp"
 
@@ -41,10 +42,10 @@ struct Admission {
 // anything exists. Throws archive_fs::Rejected when it does not fit.
 std::string admission_statement(const Admission& admission);
 
-// compose_key_file returns the 96 bytes of a key file for `key` under `admission`.
-// The caller wipes them. Throws archive_fs::Rejected when the admission statement does
+// compose_key_file returns the 96 bytes of a key file for `key` under `admission`, in a
+// holder that wipes them. Throws archive_fs::Rejected when the admission statement does
 // not fit max_record_bytes or the MAC fails.
-std::string compose_key_file(const CustodyKey& key, const Admission& admission);
+Wiped compose_key_file(const CustodyKey& key, const Admission& admission);
 
 // admit_key_file checks that `contents` is a key file bound to `admission` and returns
 // its custody key in `key`: exactly 96 bytes, the four identities equal, and the

@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "archive/descriptor_digest.hpp"
@@ -12,7 +13,9 @@
 #include "archive/publish_file.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 
@@ -39,25 +42,98 @@ archive_fs::Handle new_store(const archive_fs::Location& store) {
 
 // publish_key_file writes a fresh key file bound as `binding` says (its own identity is
 // filled in here) and gives it `name` in `directory` only once it is whole, sealed and
-// flushed, so a key file under its name is never partial. The custody key is drawn here
-// and wiped with every buffer that held it.
+// flushed, so a key file under its name is never partial. The custody key is drawn here;
+// it and the file's bytes live only in holders that wipe them.
 void publish_key_file(const archive_fs::Handle& directory, const std::string& name,
                       const archive::Admission& binding) {
   using namespace archive_fs;
   archive::CustodyKey key{};
-  try {
-    archive::random_bytes(key.data(), key.size());
-    archive::publish_file(directory, name, [&](const Handle& file) {
-      archive::Admission admission = binding;
-      admission.key_file = status(file);
-      const archive::Wiped contents(archive::compose_key_file(key, admission));
-      write_all(file, contents.get());
-    });
-  } catch (...) {
-    OPENSSL_cleanse(key.data(), key.size());
-    throw;
-  }
-  OPENSSL_cleanse(key.data(), key.size());
+  archive::random_bytes(key.data(), key.size());
+  archive::publish_file(directory, name, [&](const Handle& file) {
+    archive::Admission admission = binding;
+    admission.key_file = status(file);
+    const archive::Wiped contents = archive::compose_key_file(key, admission);
+    write_all(file, contents.get());
+  });
+}
+
+// new_state checks what needs no file (a policy, limits in range, an owner scope, an
+// admission statement that fits) and returns the state that owns every secret from
+// here on, so that each refusal after it wipes them.
+std::unique_ptr<NativeArchive::State> new_state(std::string store_path, std::string key_path,
+                                                std::string owner_scope,
+                                                descriptor::ValidatedDescriptor descriptor,
+                                                NativeArchiveLimits limits) {
+  using archive_fs::require;
+  require(descriptor.policy() != nullptr);
+  const NativeArchiveLimits effective =
+      archive::effective_limits(limits, descriptor.policy()->resources());
+  require(!owner_scope.empty());
+  auto state = std::make_unique<NativeArchive::State>(std::move(store_path), std::move(key_path),
+                                                      std::move(owner_scope),
+                                                      std::move(descriptor), effective);
+  // An admission statement that cannot fit is refused before anything is created.
+  static_cast<void>(archive::admission_statement(
+      {state->owner_scope_, state->descriptor_digest_, {}, {}, state->limits_}));
+  return state;
+}
+
+// Places are the store's and the key file's locations, the key's directory checked
+// private.
+struct Places {
+  archive_fs::Location store;
+  archive_fs::Location key;
+};
+
+Places locate_places(const NativeArchive::State& state) {
+  Places places{archive_fs::locate(state.store_path_), archive_fs::locate(state.key_path_)};
+  archive_fs::private_directory(places.key.parent);
+  return places;
+}
+
+// make_store_and_key_file makes the store directory (or takes over an empty one) and
+// publishes a key file bound to it. A crash at any point leaves either no key file, and
+// a store directory that is empty or missing, which the same call takes over or makes;
+// or a whole key file naming a store whose entry was flushed before it, which open
+// admits.
+void make_store_and_key_file(NativeArchive::State& state, const Places& places) {
+  using namespace archive_fs;
+  // Checked before the store directory exists, so that an occupied key name costs
+  // nothing.
+  require(!open_file(places.key.parent, places.key.name, Missing::allowed));
+  state.store_ = new_store(places.store);
+  state.store_status_ = private_directory_status(state.store_);
+  independent_key_parent(state.store_, places.key);
+  sync(places.store.parent);
+  publish_key_file(places.key.parent, places.key.name,
+                   {state.owner_scope_, state.descriptor_digest_, state.store_status_, {},
+                    state.limits_});
+}
+
+// open_store opens the existing store directory, private and apart from the key's
+// directory.
+void open_store(NativeArchive::State& state, const Places& places) {
+  using namespace archive_fs;
+  state.store_ = open_directory(places.store.parent, places.store.name);
+  state.store_status_ = private_directory_status(state.store_);
+  independent_key_parent(state.store_, places.key);
+}
+
+// admit_key opens the key file read-only, checks that it is sealed and bound to the
+// store and the state, and takes its custody key and contents into the state's key
+// material; then the whole archive is verified by its paths once, as before every use.
+void admit_key(NativeArchive::State& state, const archive_fs::Location& key) {
+  using namespace archive_fs;
+  state.key_ = open_file(key.parent, key.name, Missing::refused);
+  state.key_status_ = private_file_status(state.key_, Shape::sealed);
+  archive::Wiped read;
+  read_all_since(state.key_, archive::kKeyFileBytes, state.key_status_, read.get());
+  archive::admit_key_file(read.get(),
+                          {state.owner_scope_, state.descriptor_digest_, state.store_status_,
+                           state.key_status_, state.limits_},
+                          state.secrets_->custody_key());
+  std::copy(read.get().begin(), read.get().end(), state.secrets_->key_file().begin());
+  state.verify();
 }
 
 }  // namespace
@@ -69,72 +145,29 @@ NativeArchive::~NativeArchive() = default;
 std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::provision(
     std::string store_path, std::string key_path, std::string owner_scope,
     descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits) {
-  return activate(std::move(store_path), std::move(key_path), std::move(owner_scope),
-                  std::move(descriptor), limits, true);
+  try {
+    auto state = new_state(std::move(store_path), std::move(key_path), std::move(owner_scope),
+                           std::move(descriptor), limits);
+    const Places places = locate_places(*state);
+    make_store_and_key_file(*state, places);
+    admit_key(*state, places.key);
+    return std::shared_ptr<NativeArchive>(new NativeArchive(std::move(state)));
+  } catch (const archive_fs::Rejected&) {
+    return archive::refusal();
+  }
 }
 
 std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::open(
     std::string store_path, std::string key_path, std::string owner_scope,
     descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits) {
-  return activate(std::move(store_path), std::move(key_path), std::move(owner_scope),
-                  std::move(descriptor), limits, false);
-}
-
-std::variant<std::shared_ptr<NativeArchive>, Error> NativeArchive::activate(
-    std::string store_path, std::string key_path, std::string owner_scope,
-    descriptor::ValidatedDescriptor descriptor, NativeArchiveLimits limits, bool create) {
-  using namespace archive_fs;
   try {
-    require(descriptor.policy() != nullptr);
-    const NativeArchiveLimits effective =
-        archive::effective_limits(limits, descriptor.policy()->resources());
-    require(!owner_scope.empty());
-    // The state owns every secret from here on, so each refusal below wipes them.
-    auto state = std::make_unique<State>(std::move(store_path), std::move(key_path),
-                                         std::move(owner_scope), std::move(descriptor),
-                                         effective);
-
-    // An admission statement that cannot fit is refused before anything is created.
-    static_cast<void>(archive::admission_statement(
-        {state->owner_scope_, state->descriptor_digest_, {}, {}, state->limits_}));
-
-    const Location store = locate(state->store_path_);
-    const Location key = locate(state->key_path_);
-    private_directory(key.parent);
-    if (create) {
-      // Checked before the store directory exists, so that an occupied key name costs
-      // nothing.
-      require(!open_file(key.parent, key.name, true));
-      // A crash at any point leaves either no key file, and a store directory that is
-      // empty or missing, which the same call takes over or makes; or a whole key file
-      // naming a store whose entry was flushed before it, which open admits.
-      state->store_ = new_store(store);
-      state->store_status_ = private_directory_status(state->store_);
-      independent_key_parent(state->store_, key);
-      sync(store.parent);
-      publish_key_file(key.parent, key.name,
-                       {state->owner_scope_, state->descriptor_digest_, state->store_status_, {},
-                        state->limits_});
-    } else {
-      state->store_ = open_directory(store.parent, store.name);
-      state->store_status_ = private_directory_status(state->store_);
-      independent_key_parent(state->store_, key);
-    }
-
-    state->key_ = open_file(key.parent, key.name, false);
-    state->key_status_ = private_file_status(state->key_, Shape::sealed);
-    {
-      const archive::Wiped read(
-          read_all_since(state->key_, archive::kKeyFileBytes, state->key_status_));
-      archive::admit_key_file(read.get(),
-                              {state->owner_scope_, state->descriptor_digest_,
-                               state->store_status_, state->key_status_, state->limits_},
-                              state->secrets_->custody_key());
-      std::copy(read.get().begin(), read.get().end(), state->secrets_->key_file().begin());
-    }
-    state->verify();
+    auto state = new_state(std::move(store_path), std::move(key_path), std::move(owner_scope),
+                           std::move(descriptor), limits);
+    const Places places = locate_places(*state);
+    open_store(*state, places);
+    admit_key(*state, places.key);
     return std::shared_ptr<NativeArchive>(new NativeArchive(std::move(state)));
-  } catch (const Rejected&) {
+  } catch (const archive_fs::Rejected&) {
     return archive::refusal();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {

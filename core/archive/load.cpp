@@ -8,7 +8,9 @@
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 
@@ -25,7 +27,7 @@ std::variant<std::vector<Message>, Error> NativeArchive::load(std::string_view a
     require(digits.has_value());
     const std::string name(*digits);
 
-    const Handle file = open_file(state.store_, name, false);
+    const Handle file = open_file(state.store_, name, Missing::refused);
     const Status seen = private_file_status(file, Shape::sealed);
     const std::string record = read_all_since(file, state.limits_.max_record_bytes, seen);
     // The MAC decides before a single byte of the record is parsed.

@@ -6,6 +6,7 @@
 
 #include <climits>
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {

@@ -2,16 +2,16 @@
 // and the key file's admission MAC), and the random bytes the archive draws.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
+#include "archive/wiped.hpp"
 #include "zu/digest.hpp"
 
 namespace zu::archive {
 
-// CustodyKey is the 32-byte secret of one archive.
-using CustodyKey = std::array<unsigned char, 32>;
+// CustodyKey is the 32-byte secret of one archive. Every copy wipes itself when it goes.
+using CustodyKey = WipedArray<32>;
 
 // mac returns HMAC-SHA-256 of `bytes` under `key`. Throws archive_fs::Rejected when
 // OpenSSL fails or gives a result of another length.

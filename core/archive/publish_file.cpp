@@ -1,6 +1,7 @@
 #include "archive/publish_file.hpp"
 
 #include "archive/names.hpp"
+#include "archive_fs/checked_status.hpp"
 #include "archive_fs/publication_steps.hpp"
 #include "zu/archive_fs.hpp"
 
@@ -12,7 +13,7 @@ void publish_file(const archive_fs::Handle& directory, const std::string& name,
   const std::string staging_name = new_staging_name();
   const Handle staging = create_file(directory, staging_name);
   try {
-    private_file(staging, false);
+    private_file(staging, Shape::writable);
     fill(staging);
     seal_file(staging);
     sync(staging);

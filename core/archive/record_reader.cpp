@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/json/writer.hpp"
 

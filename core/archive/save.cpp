@@ -9,7 +9,9 @@
 #include "archive/publish_file.hpp"
 #include "archive/refusal.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
 
@@ -32,7 +34,7 @@ std::variant<std::string, Error> NativeArchive::save(const std::vector<Message>&
     const std::lock_guard<std::mutex> writers(state.save_mutex_);
     const StoreLock lock(state.store_, state.key_);
     state.verify();
-    if (const Handle existing = open_file(state.store_, name, true)) {
+    if (const Handle existing = open_file(state.store_, name, Missing::allowed)) {
       // Records are content-addressed: the same bytes under the same key are already
       // saved, and anything else under that name is refused rather than replaced.
       const Status sealed = private_file_status(existing, Shape::sealed);

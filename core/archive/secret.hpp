@@ -1,44 +1,15 @@
 // Key material in memory: the pages an open archive keeps its custody key and key-file
-// contents in, and the wiping of those and of whatever buffer held them on the way.
+// contents in. The buffers key bytes pass through on the way are the holders of wiped.hpp.
 #pragma once
-
-#include <openssl/crypto.h>
 
 #include <array>
 #include <cstddef>
-#include <string>
-#include <utility>
 
 #include "archive/key_file.hpp"
 #include "archive/mac.hpp"
+#include "archive/wiped.hpp"
 
 namespace zu::archive {
-
-// wipe overwrites the bytes of `secret` with OPENSSL_cleanse, which the compiler may not
-// drop as a dead store. The string keeps its size.
-inline void wipe(std::string& secret) noexcept {
-  if (!secret.empty()) OPENSSL_cleanse(secret.data(), secret.size());
-}
-
-// Wiped owns a string of key material and wipes it when it goes out of scope, on every
-// path, thrown exceptions included.
-//
-// REQUIRES: the string is filled without growing past its first allocation (reserve
-// first), or an earlier buffer would be released unwiped.
-class Wiped {
- public:
-  Wiped() = default;
-  explicit Wiped(std::string secret) noexcept : secret_(std::move(secret)) {}
-  ~Wiped() { wipe(secret_); }
-  Wiped(const Wiped&) = delete;
-  Wiped& operator=(const Wiped&) = delete;
-
-  std::string& get() noexcept { return secret_; }
-  const std::string& get() const noexcept { return secret_; }
-
- private:
-  std::string secret_;
-};
 
 // KeyMaterial owns pages of their own for one archive's custody key and key file
 // contents. The pages are left out of core dumps and locked against being swapped out

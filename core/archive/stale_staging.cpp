@@ -4,6 +4,7 @@
 
 #include "archive/names.hpp"
 #include "archive/refusal.hpp"
+#include "archive/state.hpp"
 #include "archive_fs/sweep.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"

@@ -6,6 +6,8 @@
 #include "archive/descriptor_digest.hpp"
 #include "archive/key_file.hpp"
 #include "archive/secret.hpp"
+#include "archive/state.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/revisit.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -22,9 +24,6 @@ NativeArchive::State::State(std::string store_path, std::string key_path,
       descriptor_(std::move(descriptor)),
       limits_(limits),
       secrets_(std::make_unique<archive::KeyMaterial>()) {}
-
-// The key material wipes itself as it goes.
-NativeArchive::State::~State() = default;
 
 void NativeArchive::State::verify() const {
   archive::Wiped contents;

@@ -1,5 +1,6 @@
 #include "archive_fs/capacity_tally.hpp"
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive_fs {

@@ -1,4 +1,5 @@
 #include "archive_fs/identity.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/publication.hpp"
 #include "zu/archive_fs/status.hpp"

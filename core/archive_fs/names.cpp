@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive_fs {

@@ -8,9 +8,10 @@
 
 namespace zu::archive_fs {
 
-// read_buffer returns a string of before.size bytes for a read of the file before
-// describes. It throws Rejected when that size is negative, exceeds max_size or cannot
-// be held in memory at all.
-std::string read_buffer(const Status& before, std::uint64_t max_size);
+// read_buffer sizes `bytes` to before.size for a read of the file before describes,
+// keeping its buffer when that has room, so that a caller's wiping holder still owns
+// every byte read. It throws Rejected when that size is negative, exceeds max_size or
+// cannot be held in memory at all.
+void read_buffer(const Status& before, std::uint64_t max_size, std::string& bytes);
 
 }  // namespace zu::archive_fs

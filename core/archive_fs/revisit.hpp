@@ -25,8 +25,10 @@ struct Admitted {
 // and private; the key file's directory private, and neither the store nor inside it;
 // the key file the admitted one, private, sealed, with one link, and unchanged in status
 // since admission. Then it reads the key file, whole and at most max_key_bytes, into
-// `contents`, as read_all does. `contents` holds nothing else afterwards; on a throw it
-// holds nothing but zeros.
+// `contents`, as read_all does, reusing its buffer.
+//
+// REQUIRES: contents is owned by a holder that wipes it (archive::Wiped): on a throw it
+// may still hold key bytes, which that holder wipes.
 void revisit(std::string_view store_path, std::string_view key_path, const Admitted& admitted,
              std::uint64_t max_key_bytes, std::string& contents);
 

@@ -1,4 +1,5 @@
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/revisit.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/private.hpp"
@@ -17,10 +18,10 @@ void revisit_by_walking(std::string_view store_path, std::string_view key_path,
   const Location key = locate(key_path);
   private_directory(key.parent);
   independent_key_parent(admitted.store, key);
-  const Handle file = open_file(key.parent, key.name, false);
+  const Handle file = open_file(key.parent, key.name, Missing::refused);
   const Status now = private_file_status(file, Shape::sealed);
   require(unchanged(now, admitted.key_status));
-  contents = read_all_since(file, max_key_bytes, now);
+  read_all_since(file, max_key_bytes, now, contents);
 }
 
 }  // namespace zu::archive_fs

@@ -1,5 +1,6 @@
 #include "zu/archive_fs/status.hpp"
 
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive_fs {

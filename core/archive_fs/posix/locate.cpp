@@ -15,6 +15,7 @@
 #include "archive_fs/posix/path.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/files.hpp"
 
 namespace zu::archive_fs {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 
 namespace zu::archive_fs::posix {
 namespace {

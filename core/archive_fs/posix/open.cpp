@@ -6,6 +6,7 @@
 #include "archive_fs/posix/checked_open.hpp"
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/query.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/files.hpp"
 #include "zu/archive_fs/private.hpp"
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 
 namespace zu::archive_fs::posix {
 namespace {

@@ -1,6 +1,7 @@
 #include "archive_fs/posix/path.hpp"
 
 #include "archive_fs/names.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/handle.hpp"
 
 namespace zu::archive_fs::posix {

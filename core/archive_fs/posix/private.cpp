@@ -6,6 +6,7 @@
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 
 namespace zu::archive_fs {
 namespace {

@@ -8,6 +8,7 @@
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "archive_fs/publication_steps.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/publication.hpp"
 
 namespace zu::archive_fs {

@@ -10,6 +10,7 @@
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/system.hpp"
 #include "archive_fs/read_buffer.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/files.hpp"
 
 namespace zu::archive_fs {
@@ -27,8 +28,9 @@ std::string read_all(const Handle& handle, std::uint64_t max_size) {
   return read_all_since(handle, max_size, before.status);
 }
 
-std::string read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before) {
-  std::string bytes = read_buffer(before, max_size);
+void read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before,
+                    std::string& bytes) {
+  read_buffer(before, max_size, bytes);
 
   // pread leaves the descriptor's position alone, so a caller's handle is not moved.
   std::size_t done = 0;
@@ -48,7 +50,6 @@ std::string read_all_since(const Handle& handle, std::uint64_t max_size, const S
   require(!after.directory && after.size == before.size &&
           after.last_write_time == before.last_write_time &&
           after.change_time == before.change_time);
-  return bytes;
 }
 
 void write_all(const Handle& handle, std::string_view bytes) {

@@ -32,6 +32,7 @@
 #include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/revisit.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/revisit.hpp"
 #include "zu/archive_fs/files.hpp"
 
@@ -95,13 +96,17 @@ Handle open_below(int directory, const std::string& path, int flags) {
 
 constexpr int kPathOnlyDirectory = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
+// Access is what a directory is opened for: naming what lies below it, or reading it too.
+enum class Access { path_only, read };
+
 // common_directory opens the directory above both paths: path-only, or for reading where
 // it is the key's directory, whose access lists are read. One openat2 reaches it when it
 // lies on the root's mount; otherwise (a store under /home on a file system of its own,
 // say) locate walks to it, accepting each mount it enters, as the walk of both paths
 // would, so that below it the two paths still take one call each.
-Handle common_directory(const std::string& path, bool read) {
-  const open_how how = posix::how_to(read ? posix::kDirectoryOpen : kPathOnlyDirectory,
+Handle common_directory(const std::string& path, Access access) {
+  const open_how how = posix::how_to(access == Access::read ? posix::kDirectoryOpen
+                                                            : kPathOnlyDirectory,
                                      posix::kSameMount | RESOLVE_CACHED);
   Handle common(posix::retry([&] { return posix::openat2(AT_FDCWD, path.c_str(), how); }));
   if (common) return common;
@@ -119,7 +124,8 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
   const posix::Look store = posix::look(admitted.store.get());
   require(store.mount != 0);
   const bool key_in_common = split.key_directory.empty();
-  const Handle common = common_directory(split.common, key_in_common);
+  const Handle common =
+      common_directory(split.common, key_in_common ? Access::read : Access::path_only);
 
   // The store path leads to the admitted store directory, on the mount everything here
   // lies on, which is therefore the admitted store's (accepted) file system.
@@ -183,7 +189,7 @@ bool revisit_shortcut(std::string_view store_path, std::string_view key_path,
     revisit_on_one_mount(*split, admitted, max_key_bytes, contents);
     return true;
   } catch (const Rejected&) {
-    ::explicit_bzero(contents.data(), contents.size());
+    // The bytes stay in the buffer, which the caller's holder wipes whole.
     contents.clear();
     return false;
   }

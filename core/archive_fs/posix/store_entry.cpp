@@ -12,6 +12,7 @@
 #include "archive_fs/posix/checked_open.hpp"
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 
 #ifndef SYS_getxattrat
 #define SYS_getxattrat 464

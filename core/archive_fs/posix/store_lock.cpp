@@ -3,6 +3,7 @@
 
 #include "archive_fs/posix/reopen.hpp"
 #include "archive_fs/posix/system.hpp"
+#include "archive_fs/require.hpp"
 #include "zu/archive_fs/store_lock.hpp"
 
 namespace zu::archive_fs {

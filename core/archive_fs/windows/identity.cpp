@@ -1,5 +1,6 @@
 #include "archive_fs/identity.hpp"
 
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/system.hpp"
 
 namespace zu::archive_fs {

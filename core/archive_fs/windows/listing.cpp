@@ -1,5 +1,6 @@
 #include "archive_fs/windows/listing.hpp"
 
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/reopen.hpp"
 #include "archive_fs/windows/system.hpp"
 

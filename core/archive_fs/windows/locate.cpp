@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive_fs/names.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/open_relative.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "archive_fs/windows/text.hpp"

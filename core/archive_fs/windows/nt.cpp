@@ -1,3 +1,4 @@
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "zu/archive_fs/handle.hpp"
 

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/open_relative.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/text.hpp"
@@ -23,8 +24,8 @@ Handle open_file(const Handle& parent, const std::string& name, bool missing_ok)
 Status status(const Handle& handle) { return windows::query_file(handle.get()).status; }
 
 Status entry_status(const Handle& directory, const std::string& name) {
-  const Handle file = open_file(directory, name, false);
-  private_file(file, true);
+  const Handle file = open_file(directory, name, Missing::refused);
+  private_file(file, Shape::sealed);
   // Queried again after the check, so the status returned is no older than the check.
   return status(file);
 }
@@ -32,7 +33,7 @@ Status entry_status(const Handle& directory, const std::string& name) {
 void require_still_sealed(const Handle& directory, const std::string& name, const Handle& file,
                           const Status& seen) {
   require(unchanged(entry_status(directory, name), seen));
-  private_file(file, true);
+  private_file(file, Shape::sealed);
 }
 
 }  // namespace zu::archive_fs

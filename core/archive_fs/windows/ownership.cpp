@@ -1,5 +1,6 @@
 #include "archive_fs/windows/ownership.hpp"
 
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/private_shape.hpp"
 #include "archive_fs/windows/security.hpp"
 

@@ -1,6 +1,7 @@
 #include "zu/archive_fs/private.hpp"
 
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/ownership.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/security.hpp"
@@ -39,7 +40,7 @@ void seal_file(const Handle& file) {
   // the check below insists that it is the current user.
   require(::SetSecurityInfo(file.get(), SE_FILE_OBJECT, windows::kSealInformation, nullptr,
                             nullptr, sealed.list(), nullptr) == ERROR_SUCCESS);
-  private_file(file, true);
+  private_file(file, Shape::sealed);
 }
 
 }  // namespace zu::archive_fs

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive_fs/publication_steps.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/disposition.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/reopen.hpp"

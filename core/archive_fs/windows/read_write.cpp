@@ -6,6 +6,7 @@
 
 #include "archive_fs/checked_status.hpp"
 #include "archive_fs/read_buffer.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "zu/archive_fs/files.hpp"
@@ -18,8 +19,9 @@ std::string read_all(const Handle& handle, std::uint64_t max_size) {
   return read_all_since(handle, max_size, before.status);
 }
 
-std::string read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before) {
-  std::string bytes = read_buffer(before, max_size);
+void read_all_since(const Handle& handle, std::uint64_t max_size, const Status& before,
+                    std::string& bytes) {
+  read_buffer(before, max_size, bytes);
 
   // A synchronous handle reads from its file position, which the caller may have moved.
   LARGE_INTEGER start{};
@@ -37,7 +39,6 @@ std::string read_all_since(const Handle& handle, std::uint64_t max_size, const S
 
   const windows::Info after = windows::query_file(handle.get());
   require(!after.directory && unchanged(before, after.status));
-  return bytes;
 }
 
 void write_all(const Handle& handle, std::string_view bytes) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "zu/archive_fs/handle.hpp"
 

@@ -1,5 +1,6 @@
 #include "archive_fs/windows/store_entry.hpp"
 
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/ownership.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/text.hpp"

@@ -1,6 +1,7 @@
 #include "zu/archive_fs/store_lock.hpp"
 
 #include "archive_fs/identity.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/query.hpp"
 #include "archive_fs/windows/system.hpp"
 

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "archive_fs/names.hpp"
+#include "archive_fs/require.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "zu/archive_fs/handle.hpp"
 

@@ -173,6 +173,32 @@ TEST_F(ArchiveTest, KeyMaterialLiesOnlyInMemoryLeftOutOfCoreDumpsAndLockedWhereA
   for (const Sighting& seen : sightings(custody_key)) EXPECT_TRUE(seen.dump_excluded);
 }
 
+// scrub_dead_stack overwrites the stack below its caller's frame, where calls that have
+// returned left their frames; how much of those later calls happen to overwrite depends
+// on the build's frame sizes.
+[[gnu::noinline]] void scrub_dead_stack() {
+  volatile char below[64 * 1024];
+  for (volatile char& byte : below) byte = 0;
+}
+
+// A refused open has read the key file and tried its custody key before the admission
+// MAC failed: every buffer that held them is wiped on the way out, so only the open
+// archive's own copies remain in the heap and in live memory. The needle is the key's
+// second half, which a freed heap block keeps intact (the allocator writes over a
+// block's first bytes).
+TEST_F(ArchiveTest, ARefusedOpenLeavesNoCopyOfTheKeyItRead) {
+  const ArchivePtr archive = made();
+  char key_file[96];
+  ASSERT_TRUE(key_file_bytes(key_path(), key_file));
+  const std::string_view key_tail(key_file + 16, 16);
+  ASSERT_EQ(sightings(key_tail).size(), 2u);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ASSERT_TRUE(std::holds_alternative<zu::Error>(open({}, "another-owner")));
+  }
+  scrub_dead_stack();
+  EXPECT_EQ(sightings(key_tail).size(), 2u);
+}
+
 TEST_F(ArchiveTest, AnArchiveWorksWhenTheLockLimitRefusesItsKeyMemory) {
   made();
   const int code = zu::archive_fs::testing::in_child([this] {

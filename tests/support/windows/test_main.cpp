@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   using namespace zu_test::windows;
   // zu_core.dll, found through a function it exports (the import table of this program
   // holds that function's address in the DLL).
-  const HMODULE library = module_of(reinterpret_cast<const void*>(&zu::archive_fs::require));
+  const HMODULE library = module_of(reinterpret_cast<const void*>(&zu::archive_fs::seal_file));
   if (argc >= 3 && std::strcmp(argv[1], "--zu-child") == 0) {
     install_substitutes(library, true);
     return run_child(argv[2], std::vector<std::string>(argv + 3, argv + argc));

@@ -16,9 +16,6 @@ namespace zu::archive_fs {
 // same way, so nothing about which check failed reaches a caller.
 struct ZU_CORE_EXPORT Rejected {};
 
-// require throws Rejected when condition is false.
-ZU_CORE_EXPORT void require(bool condition);
-
 // NativeHandle is the platform's raw handle type: a kernel handle on Windows, a file
 // descriptor elsewhere. empty_native_handle is the value that owns nothing.
 #if defined(_WIN32)
