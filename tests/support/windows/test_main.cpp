@@ -103,8 +103,7 @@ int Child::wait(DWORD timeout_ms) {
 
 void Child::terminate() {
   if (process_.hProcess == nullptr) return;
-  ::TerminateProcess(process_.hProcess, 137);
-  ::WaitForSingleObject(process_.hProcess, INFINITE);
+  terminate_child(process_.hProcess);
 }
 
 bool Child::running() const {

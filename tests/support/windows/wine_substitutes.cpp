@@ -267,6 +267,40 @@ std::wstring volume_root(const UNICODE_STRING* name) {
   return {};
 }
 
+// creation_lock returns the mutex, one per test (named after the descriptor folder), that
+// a creation holds from the real NtCreateFile until its descriptor is stored, and that
+// terminate_child holds while it ends a child: Windows sets a new object's descriptor in
+// the same call that makes it, so no process may end between the two. (null before the
+// descriptor folder exists)
+HANDLE creation_lock() {
+  static const HANDLE lock = [] {
+    if (store_folder().empty()) return HANDLE{nullptr};
+    std::wstring name = L"zu-creations-" + store_folder();
+    for (wchar_t& unit : name) {
+      if (unit == L'\\' || unit == L':') unit = L'_';
+    }
+    return ::CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+  }();
+  return lock;
+}
+
+// CreationHeld holds creation_lock for its lifetime; an abandoned lock (its holder ended)
+// is held all the same.
+class CreationHeld {
+ public:
+  CreationHeld() : lock_(creation_lock()) {
+    if (lock_ != nullptr) ::WaitForSingleObject(lock_, INFINITE);
+  }
+  ~CreationHeld() {
+    if (lock_ != nullptr) ::ReleaseMutex(lock_);
+  }
+  CreationHeld(const CreationHeld&) = delete;
+  CreationHeld& operator=(const CreationHeld&) = delete;
+
+ private:
+  HANDLE lock_;
+};
+
 NTSTATUS NTAPI nt_create_file(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
                               PIO_STATUS_BLOCK io, PLARGE_INTEGER allocation, ULONG file_attributes,
                               ULONG share, ULONG disposition, ULONG options, PVOID extended,
@@ -282,6 +316,7 @@ NTSTATUS NTAPI nt_create_file(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIB
     opened.ObjectName = &root_name;
     redirects.fetch_add(1);
   }
+  const CreationHeld held;
   const NTSTATUS status =
       real_nt_create_file()(handle, access, &opened, io, allocation, file_attributes, share,
                             disposition, options, extended, extended_length);
@@ -360,6 +395,12 @@ SecurityCalls& calls() {
 }  // namespace
 
 bool under_wine() { return ::GetProcAddress(ntdll(), "wine_get_version") != nullptr; }
+
+void terminate_child(HANDLE process) {
+  const CreationHeld held;
+  ::TerminateProcess(process, 137);
+  ::WaitForSingleObject(process, INFINITE);
+}
 
 const SecurityCalls& security_calls() { return calls(); }
 

@@ -49,6 +49,11 @@ bool install_substitutes(HMODULE library, bool quiet);
 // take over a record of an earlier object with the same file index.
 void forget_descriptor(HANDLE handle);
 
+// terminate_child ends a child process of this test and waits until it has ended, never
+// while it is between creating an object and storing that object's descriptor, which
+// Windows does in one call.
+void terminate_child(HANDLE process);
+
 // root_redirects returns how many volume-root opens were redirected in this process.
 long root_redirects();
 

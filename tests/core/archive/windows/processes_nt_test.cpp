@@ -112,7 +112,8 @@ TEST_F(NtProcesses, AWriterTerminatedAtChosenMomentsLeavesEveryReportedRecordAnd
     ASSERT_TRUE(open.wait()) << "the writer did not start";
     // The first rounds end the writer at once, before or during its first save.
     if (round >= 3) std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
-    ASSERT_TRUE(writer.running()) << "the writer stopped by itself";
+    ASSERT_TRUE(writer.running()) << "the writer stopped by itself in round " << round
+                                  << " with exit code " << writer.wait(0);
     writer.terminate();
     for (std::string& key : read_lines(report)) reported.push_back(std::move(key));
   }
