@@ -11,6 +11,7 @@
 #include "archive/secret.hpp"
 #include "archive/state.hpp"
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/list_memory.hpp"
 #include "archive_fs/require.hpp"
 #include "zu/archive_fs.hpp"
 #include "zu/native_archive.hpp"
@@ -42,7 +43,7 @@ std::variant<std::string, Error> NativeArchive::save(const std::vector<Message>&
       sync(state.store_);
     } else {
       check_capacity(state.store_, state.limits_.max_records, state.limits_.max_store_bytes,
-                     record.size());
+                     record.size(), state.scan_memory_);
       archive::publish_file(state.store_, name,
                             [&](const Handle& file) { write_all(file, record); });
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/secret.hpp"
+#include "archive_fs/list_memory.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/archive_fs/status.hpp"
 #include "zu/descriptor/validated_descriptor.hpp"
@@ -52,6 +53,9 @@ class NativeArchive::State {
   archive_fs::Status key_status_;
   // save_mutex_ serialises this archive's writers; it is taken before the store lock.
   mutable std::mutex save_mutex_;
+  // scan_memory_ is what this archive's capacity scans proved of the store's entries;
+  // guarded by save_mutex_.
+  mutable archive_fs::ListMemory scan_memory_;
   // (nonnull) secrets_ holds the custody key and the 96 bytes of the key file read at
   // admission, in memory kept out of core dumps and swap where the system allows it.
   std::unique_ptr<archive::KeyMaterial> secrets_;

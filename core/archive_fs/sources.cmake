@@ -3,6 +3,7 @@
 list(APPEND ZU_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capacity_tally.cpp
   ${CMAKE_CURRENT_LIST_DIR}/independent_key_parent.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/list_memory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/read_buffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/revisit_by_walking.cpp

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,18 @@ void require_entry_shape(const Look& seen, uid_t user) {
   require_shape(seen, seen.mode, user);
 }
 
+ListMemory::Object object_of(const Look& seen) noexcept {
+  return {static_cast<std::uint64_t>(seen.identity.device),
+          static_cast<std::uint64_t>(seen.identity.inode), seen.change_time};
+}
+
+// real_time_now returns the real-time clock in nanoseconds since the epoch.
+std::int64_t real_time_now() {
+  timespec now{};
+  require(::clock_gettime(CLOCK_REALTIME, &now) == 0);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 }  // namespace
 
 Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
@@ -51,11 +64,20 @@ Handle open_store_entry(const Handle& directory, std::uint64_t directory_mount,
   return file;
 }
 
-StoreScan::StoreScan(const Handle& directory, std::uint64_t directory_mount)
-    : directory_(directory), mount_(directory_mount), user_(::geteuid()) {}
+StoreScan::StoreScan(const Handle& directory, std::uint64_t directory_mount, ListMemory* memory)
+    : directory_(directory), mount_(directory_mount), memory_(memory), user_(::geteuid()) {
+  // The clock is read before any list is: what the memory keeps must have settled by
+  // then (ListMemory says why).
+  if (memory_ != nullptr) memory_->begin(real_time_now());
+}
 
-std::int64_t StoreScan::size(const std::string& name) {
-  check_name(name);
+StoreScan::~StoreScan() {
+  if (memory_ != nullptr) memory_->end();
+}
+
+std::int64_t StoreScan::size(std::string_view name) {
+  name_.assign(name);
+  check_name(name_);
   if (ask_by_name_) {
     // Two calls by name in place of an open, a look and an attribute read on the opened
     // object. The archive scans its held store directory, which is private: only the
@@ -63,23 +85,34 @@ std::int64_t StoreScan::size(const std::string& name) {
     // calls, and such a process can read the key file itself, so checking one object
     // guards against nobody that two lookups let in. The look refuses a link and an
     // object mounted over the name; the attribute read follows no link either.
-    const std::optional<Look> seen = look_entry(directory_, name, mount_);
+    const std::optional<Look> seen = look_entry(directory_, name_, mount_);
     require(seen.has_value());
     require_entry_shape(*seen, user_);
-    XattrArguments ask;
-    const long size = retry([&] {
-      return ::syscall(SYS_getxattrat, directory_.get(), name.c_str(), AT_SYMLINK_NOFOLLOW,
-                       kAccessList, &ask, sizeof ask);
-    });
-    require(size < 0);
-    if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) return seen->size;
-    // A kernel before getxattrat (Linux 6.13), one that a filter keeps from it, or any
-    // other failure cannot tell: the rest of the scan opens each entry instead.
-    ask_by_name_ = false;
+    if (free_of_lists(*seen)) return seen->size;
   }
   Look seen;
-  const Handle file = open_store_entry(directory_, mount_, name, seen);
+  const Handle file = open_store_entry(directory_, mount_, name_, seen);
+  if (memory_ != nullptr) memory_->read_free(object_of(seen));
   return seen.size;
+}
+
+bool StoreScan::free_of_lists(const Look& seen) {
+  const ListMemory::Object object = object_of(seen);
+  if (memory_ != nullptr && memory_->known_free(object)) return true;
+  XattrArguments ask;
+  const long size = retry([&] {
+    return ::syscall(SYS_getxattrat, directory_.get(), name_.c_str(), AT_SYMLINK_NOFOLLOW,
+                     kAccessList, &ask, sizeof ask);
+  });
+  require(size < 0);
+  if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) {
+    if (memory_ != nullptr) memory_->read_free(object);
+    return true;
+  }
+  // A kernel before getxattrat (Linux 6.13), one that a filter keeps from it, or any
+  // other failure cannot tell: the rest of the scan opens each entry instead.
+  ask_by_name_ = false;
+  return false;
 }
 
 }  // namespace zu::archive_fs::posix

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive_fs/capacity_tally.hpp"
+#include "archive_fs/list_memory.hpp"
 #include "archive_fs/windows/listing.hpp"
 #include "archive_fs/windows/store_entry.hpp"
 #include "zu/archive_fs/publication.hpp"
@@ -24,6 +25,13 @@ void check_capacity(const Handle& directory, std::uint64_t max_entries, std::uin
     }
   }
   tally.admit(incoming_bytes);
+}
+
+// NTFS keeps a change time too, but whether every change of a security descriptor moves
+// it has not been shown here, so each scan reads every entry's list.
+void check_capacity(const Handle& directory, std::uint64_t max_entries, std::uint64_t max_bytes,
+                    std::uint64_t incoming_bytes, ListMemory& /*memory*/) {
+  check_capacity(directory, max_entries, max_bytes, incoming_bytes);
 }
 
 }  // namespace zu::archive_fs
