@@ -27,7 +27,7 @@ NativeArchive::State::State(std::string store_path, std::string key_path,
 
 void NativeArchive::State::verify() const {
   archive::Wiped contents;
-  archive_fs::revisit(store_path_, key_path_, {store_, store_status_, key_, key_status_},
+  archive_fs::revisit(store_path_, key_path_, {store_, store_status_, key_, key_status_, &admitted_lists_},
                       archive::kKeyFileBytes, contents.get());
   const archive::KeyMaterial::KeyFile& admitted = secrets_->key_file();
   archive_fs::require(contents.get().size() == admitted.size() &&

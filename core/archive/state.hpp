@@ -56,6 +56,9 @@ class NativeArchive::State {
   // scan_memory_ is what this archive's capacity scans proved of the store's entries;
   // guarded by save_mutex_.
   mutable archive_fs::ListMemory scan_memory_;
+  // admitted_lists_ is what re-verifications proved of the lists of the store directory,
+  // the key's directory and the key file.
+  mutable archive_fs::AdmittedListMemory admitted_lists_;
   // (nonnull) secrets_ holds the custody key and the 96 bytes of the key file read at
   // admission, in memory kept out of core dumps and swap where the system allows it.
   std::unique_ptr<archive::KeyMaterial> secrets_;

@@ -2,7 +2,10 @@
 // lists, so that a later scan reads the lists only of entries that may have changed.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "zu/archive_fs/handle.hpp"
@@ -65,6 +68,31 @@ class ListMemory {
   std::vector<Object> kept_;
   // now_ is when the scan started reading lists.
   std::int64_t now_ = 0;
+};
+
+// settled returns whether change_time lies far enough before `now` (both in nanoseconds
+// since the epoch) that a list changed after `now` gets a later change time.
+bool settled(std::int64_t change_time, std::int64_t now) noexcept;
+
+// AdmittedListMemory is ListMemory's rule applied to the few objects that an archive
+// re-verifies before every use: its store directory, its key's directory and its key
+// file. Safe to use from several threads at once.
+class AdmittedListMemory {
+ public:
+  // known_free returns whether `object` was remembered free of lists at exactly its
+  // change time.
+  bool known_free(const ListMemory::Object& object) const;
+
+  // read_free tells that the lists of `object` were read and found absent after the
+  // real-time clock showed `now`; it is remembered when its change time has settled.
+  void read_free(const ListMemory::Object& object, std::int64_t now);
+
+ private:
+  mutable std::mutex mutex_;
+  // known_ holds the objects remembered, an empty slot being all zero, which names no
+  // file; next_ is the slot the next new object takes.
+  std::array<ListMemory::Object, 4> known_{};
+  std::size_t next_ = 0;
 };
 
 // check_capacity is the public check_capacity, which on POSIX reads the lists of only

@@ -6,18 +6,21 @@
 #include <string>
 #include <string_view>
 
+#include "archive_fs/list_memory.hpp"
 #include "zu/archive_fs/handle.hpp"
 #include "zu/archive_fs/status.hpp"
 
 namespace zu::archive_fs {
 
 // Admitted is a store directory and key file as admitted: the handles held open since,
-// and their statuses then.
+// and their statuses then; and, where the caller keeps one, the memory of which of the
+// objects revisited were seen free of access lists, which revisit may use and fill.
 struct Admitted {
   const Handle& store;
   const Status& store_status;
   const Handle& key_file;
   const Status& key_status;
+  AdmittedListMemory* lists = nullptr;
 };
 
 // revisit resolves store_path and key_path afresh, as locate does, and throws Rejected

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <ctime>
 #include <string_view>
 
 #include "archive_fs/posix/system.hpp"
@@ -63,6 +64,25 @@ void require_no_acls(NativeHandle descriptor, const Look& look) {
   if (look.directory && listed_without_lists(descriptor)) return;
   require(!carries(descriptor, kAccessList));
   if (look.directory) require(!carries(descriptor, kDefaultList));
+}
+
+void require_no_lists(AdmittedListMemory* memory, NativeHandle descriptor, const Look& look,
+                      std::int64_t now) {
+  const ListMemory::Object object = listed_object(look);
+  if (memory != nullptr && memory->known_free(object)) return;
+  require_no_acls(descriptor, look);
+  if (memory != nullptr) memory->read_free(object, now);
+}
+
+ListMemory::Object listed_object(const Look& look) noexcept {
+  return {static_cast<std::uint64_t>(look.identity.device),
+          static_cast<std::uint64_t>(look.identity.inode), look.change_time};
+}
+
+std::int64_t real_time_now() {
+  timespec now{};
+  require(::clock_gettime(CLOCK_REALTIME, &now) == 0);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 void check_private(NativeHandle descriptor, const Look& look, mode_t mode) {

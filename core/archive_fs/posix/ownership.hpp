@@ -3,6 +3,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
+#include "archive_fs/list_memory.hpp"
 #include "archive_fs/posix/query.hpp"
 #include "zu/archive_fs/handle.hpp"
 
@@ -21,6 +24,18 @@ void require_shape(const Look& look, mode_t mode, uid_t user);
 // path-only), described by `look`, carries an access control list (or, for a directory,
 // a default list).
 void require_no_acls(NativeHandle descriptor, const Look& look);
+
+// require_no_lists is require_no_acls for an object that `memory` (when given) may already
+// prove free of lists: it reads the lists only when the memory cannot, and tells the
+// memory what it read. `now` is the real-time clock as read before the look.
+void require_no_lists(AdmittedListMemory* memory, NativeHandle descriptor, const Look& look,
+                      std::int64_t now);
+
+// listed_object returns how a ListMemory names the object `look` shows.
+ListMemory::Object listed_object(const Look& look) noexcept;
+
+// real_time_now returns the real-time clock in nanoseconds since the epoch.
+std::int64_t real_time_now();
 
 // check_private throws Rejected unless the object behind descriptor, described by
 // `look`, belongs to the effective user, read now, has exactly mode, and carries no

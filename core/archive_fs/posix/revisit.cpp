@@ -121,6 +121,8 @@ Handle common_directory(const std::string& path, Access access) {
 void revisit_on_one_mount(const Split& split, const Admitted& admitted,
                           std::uint64_t max_key_bytes, std::string& contents) {
   const uid_t user = ::geteuid();
+  // Read before any access list is, as the memory of lists requires.
+  const std::int64_t now = posix::real_time_now();
   const posix::Look store = posix::look(admitted.store.get());
   require(store.mount != 0);
   const bool key_in_common = split.key_directory.empty();
@@ -139,7 +141,7 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
           named_store->identity == store.identity);
   require(store.directory);
   posix::require_shape(store, posix::kDirectoryMode, user);
-  posix::require_no_acls(admitted.store.get(), store);
+  posix::require_no_lists(admitted.lists, admitted.store.get(), store, now);
 
   // The key's directory: private, on the same mount, and not the store.
   const Handle below = key_in_common ? Handle()
@@ -150,7 +152,7 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
   require(directory.mount == store.mount && directory.identity != store.identity);
   require(directory.directory);
   posix::require_shape(directory, posix::kDirectoryMode, user);
-  posix::require_no_acls(key_directory.get(), directory);
+  posix::require_no_lists(admitted.lists, key_directory.get(), directory, now);
 
   // The key file: sealed, one link, size and times as admitted; then read through the
   // held descriptor and looked at again, which must show the object named, unchanged.
@@ -162,7 +164,9 @@ void revisit_on_one_mount(const Split& split, const Admitted& admitted,
           named_key->last_write_time == admitted.key_status.last_write_time &&
           named_key->change_time == admitted.key_status.change_time);
   require(static_cast<std::uint64_t>(named_key->size) <= max_key_bytes);
-  posix::require_no_acls(admitted.key_file.get(), *named_key);
+  // The look is the name's, and the lists are read through the held descriptor: the
+  // look of the held file below must show the very object and change time.
+  posix::require_no_lists(admitted.lists, admitted.key_file.get(), *named_key, now);
   contents.resize(static_cast<std::size_t>(named_key->size));
   std::size_t done = 0;
   while (done < contents.size()) {

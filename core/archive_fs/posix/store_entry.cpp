@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 #include <optional>
 #include <string>
 
@@ -38,18 +37,6 @@ void require_entry_shape(const Look& seen, uid_t user) {
   require(!seen.directory && seen.links == 1);
   require(seen.mode == kSealedMode || seen.mode == kWritableMode);
   require_shape(seen, seen.mode, user);
-}
-
-ListMemory::Object object_of(const Look& seen) noexcept {
-  return {static_cast<std::uint64_t>(seen.identity.device),
-          static_cast<std::uint64_t>(seen.identity.inode), seen.change_time};
-}
-
-// real_time_now returns the real-time clock in nanoseconds since the epoch.
-std::int64_t real_time_now() {
-  timespec now{};
-  require(::clock_gettime(CLOCK_REALTIME, &now) == 0);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 }  // namespace
@@ -92,12 +79,12 @@ std::int64_t StoreScan::size(std::string_view name) {
   }
   Look seen;
   const Handle file = open_store_entry(directory_, mount_, name_, seen);
-  if (memory_ != nullptr) memory_->read_free(object_of(seen));
+  if (memory_ != nullptr) memory_->read_free(listed_object(seen));
   return seen.size;
 }
 
 bool StoreScan::free_of_lists(const Look& seen) {
-  const ListMemory::Object object = object_of(seen);
+  const ListMemory::Object object = listed_object(seen);
   if (memory_ != nullptr && memory_->known_free(object)) return true;
   XattrArguments ask;
   const long size = retry([&] {

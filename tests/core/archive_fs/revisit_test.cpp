@@ -9,11 +9,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "archive_fs/checked_status.hpp"
+#include "archive_fs/posix/ownership.hpp"
+#include "archive_fs/posix/query.hpp"
 #include "archive_fs/posix/revisit.hpp"
 #include "archive_fs/revisit.hpp"
 #include "scratch.hpp"
@@ -37,7 +43,9 @@ struct Pair {
   Handle key_file;
   Status key_status;
 
-  Admitted admitted() const { return {store, store_status, key_file, key_status}; }
+  Admitted admitted(AdmittedListMemory* lists = nullptr) const {
+    return {store, store_status, key_file, key_status, lists};
+  }
 };
 
 // admit makes the store directory and the key file (and the key's directory where it is
@@ -177,6 +185,41 @@ TEST_F(Revisit, AccessListsOnAnyOfTheThreeAreRefusedByBoth) {
     const Verdicts verdicts = judge(pair);
     EXPECT_FALSE(verdicts.walk);
     EXPECT_FALSE(verdicts.shortcut);
+  }
+}
+
+// A re-verification may skip reading the lists of an object it saw free of them at the
+// same settled change time; a list added to any of the three afterwards is still refused.
+TEST_F(Revisit, AccessListsAddedAfterTheShortcutRememberedThePairAreRefused) {
+  const std::function<bool(const Pair&)> changes[] = {
+      [](const Pair& p) { return testing::add_acl_entry(p.key_path, testing::kOtherUser); },
+      [](const Pair& p) { return testing::add_acl_entry(p.store_path, testing::kOtherUser); },
+      [](const Pair& p) {
+        return testing::add_acl_entry(p.key_path.substr(0, p.key_path.rfind('/')),
+                                      testing::kOtherUser, true);
+      },
+  };
+  std::vector<std::unique_ptr<Scratch>> scratches;
+  std::vector<Pair> pairs;
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
+    scratches.push_back(std::make_unique<Scratch>());
+    pairs.push_back(admit(scratches.back()->at("store"), scratches.back()->at("keys/archive.key")));
+  }
+  // Old enough for the memory to keep what it reads.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const Pair& pair = pairs[i];
+    AdmittedListMemory lists;
+    std::string contents;
+    ASSERT_TRUE(posix::revisit_shortcut(pair.store_path, pair.key_path, pair.admitted(&lists),
+                                        kKeyBytes, contents));
+    // The store and the key file are remembered, so the next revisit reads no list of them.
+    EXPECT_TRUE(lists.known_free(posix::listed_object(posix::look(pair.store.get()))));
+    EXPECT_TRUE(lists.known_free(posix::listed_object(posix::look(pair.key_file.get()))));
+    if (!changes[i](pair)) GTEST_SKIP() << "this file system has no POSIX access control lists";
+    EXPECT_FALSE(posix::revisit_shortcut(pair.store_path, pair.key_path, pair.admitted(&lists),
+                                         kKeyBytes, contents))
+        << "change " << i;
   }
 }
 
