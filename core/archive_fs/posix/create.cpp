@@ -4,8 +4,10 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "archive_fs/names.hpp"
+#include "archive_fs/posix/created.hpp"
 #include "archive_fs/posix/listing.hpp"
 #include "archive_fs/posix/ownership.hpp"
 #include "archive_fs/posix/query.hpp"
@@ -16,12 +18,14 @@
 namespace zu::archive_fs {
 namespace {
 
-// make_private gives an object of kind that this call created its exact private shape.
-// The mode given at creation passes through the umask (and a setgid parent adds its bit
-// to a new directory); only an explicit chmod makes it exact.
-void make_private(const Handle& created, Kind kind) {
+// make_private gives an object of kind that this call created, whose mode was `seen`
+// since, its exact private shape. The mode given at creation passes through the umask
+// (and a setgid parent adds its bit to a new directory); only an explicit chmod makes it
+// exact, where it is not already. Dropping a list leaves the mode as it is.
+void make_private(const Handle& created, Kind kind, mode_t seen) {
   posix::drop_inherited_acls(created.get(), kind);
   const mode_t mode = kind == Kind::directory ? posix::kDirectoryMode : posix::kWritableMode;
+  if (seen == mode) return;
   require(posix::retry([&] { return ::fchmod(created.get(), mode); }) == 0);
 }
 
@@ -40,8 +44,9 @@ void remove_if_made(const Handle& parent, const std::string& name, const posix::
 
 // require_fresh_directory throws unless created is the directory made, in the shape mkdir
 // leaves: ours, empty, with no mode bit beyond 0700 and the setgid bit a setgid parent
-// hands down. Until this holds nothing may change it, for it may be someone else's.
-void require_fresh_directory(const Handle& created, const struct stat& made) {
+// hands down, and returns its mode bits. Until this holds nothing may change it, for it
+// may be someone else's.
+mode_t require_fresh_directory(const Handle& created, const struct stat& made) {
   struct stat own {};
   require(::fstat(created.get(), &own) == 0);
   require(S_ISDIR(own.st_mode) && own.st_uid == ::geteuid());
@@ -53,6 +58,7 @@ void require_fresh_directory(const Handle& created, const struct stat& made) {
   for (std::string_view entry = listing.next(); !entry.empty(); entry = listing.next()) {
     require(entry == "." || entry == "..");
   }
+  return own.st_mode & 07777;
 }
 
 }  // namespace
@@ -78,9 +84,9 @@ Handle create_directory(const Handle& parent, const std::string& name) {
     Handle created(posix::retry(
         [&] { return ::openat(parent.get(), name.c_str(), posix::kDirectoryOpen); }));
     require(static_cast<bool>(created));
-    require_fresh_directory(created, made);
+    const mode_t seen = require_fresh_directory(created, made);
     // Its file system was judged by the listing above.
-    make_private(created, Kind::directory);
+    make_private(created, Kind::directory, seen);
     return created;
   } catch (...) {
     remove_if_made(parent, name, posix::identity_of(made), Kind::directory);
@@ -89,6 +95,12 @@ Handle create_directory(const Handle& parent, const std::string& name) {
 }
 
 Handle create_file(const Handle& parent, const std::string& name) {
+  return posix::create_private_file(parent, name).handle;
+}
+
+namespace posix {
+
+CreatedFile create_private_file(const Handle& parent, const std::string& name) {
   check_name(name);
   // O_CREAT | O_EXCL | O_NOFOLLOW creates and opens in one step: the descriptor is the very
   // file this call made, never looked up again, so nothing can be swapped in under it.
@@ -107,8 +119,8 @@ Handle create_file(const Handle& parent, const std::string& name) {
     made = seen.identity;
     require(!seen.directory);
     posix::require_accepted_file_system(created.get());
-    make_private(created, Kind::file);
-    return created;
+    make_private(created, Kind::file, seen.mode);
+    return {std::move(created), seen};
   } catch (...) {
     // Before the look nothing is known of the file, and nothing is removed.
     if (made != posix::Identity{}) remove_if_made(parent, name, made, Kind::file);
@@ -116,4 +128,5 @@ Handle create_file(const Handle& parent, const std::string& name) {
   }
 }
 
+}  // namespace posix
 }  // namespace zu::archive_fs

@@ -1,6 +1,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "archive_fs/windows/reopen.hpp"
 #include "archive_fs/windows/system.hpp"
 #include "archive_fs/windows/text.hpp"
+#include "zu/archive_fs/files.hpp"
+#include "zu/archive_fs/private.hpp"
 #include "zu/archive_fs/publication.hpp"
 
 namespace zu::archive_fs {
@@ -83,10 +86,23 @@ void finish_publication(const Handle& directory, const Handle& file) {
   sync(directory);
 }
 
-void finish_synced_publication(const Handle& directory, const Handle& file) {
+void publish_new_file(const Handle& directory, const std::string& staging_name,
+                      const std::string& final_name,
+                      const std::function<void(const Handle& file)>& fill) {
+  const Handle staging = create_file(directory, staging_name);
+  try {
+    private_file(staging, false);
+    fill(staging);
+    seal_file(staging);
+    sync(staging);
+    publish(directory, staging, staging_name, final_name);
+  } catch (...) {
+    remove_staging(directory, staging, staging_name);
+    throw;
+  }
   // The rename rewrote the file's own record, which holds its name, so the file is
   // flushed again after it.
-  finish_publication(directory, file);
+  finish_publication(directory, staging);
 }
 
 void remove_staging(const Handle& directory, const Handle& file,
