@@ -26,7 +26,10 @@
 //
 // Then it counts the system calls of one save into an empty store, one load, and one
 // save into stores of 10 and 100 records, whose difference gives the calls of the
-// capacity scan per stored entry. Unlike times, these counts are the same on every run:
+// capacity scan per stored entry: "fresh", by archives just opened on files just made,
+// and "settled", once the files are a quarter of a second old and an archive has seen
+// them, when it no longer reads the access lists of what has not changed since. Unlike
+// times, these counts are the same on every run:
 // each operation runs once more in a forked child that this program traces (ptrace), and
 // the calls that only manage memory (mmap, munmap, brk, mremap, madvise, mprotect) are
 // left out, since their number depends on the allocator's state rather than on the
@@ -759,16 +762,21 @@ std::variant<std::uint64_t, std::string> child_calls(const std::function<void()>
 }
 
 // Counts are the system calls of one operation each, or the reason there are none.
-// The saves into filled stores are counted twice: by an archive just opened, whose scan
-// reads every entry's access list, and by one whose earlier scan saw the entries settled
-// and unchanged since, which reads none.
-struct Counts {
+// Calls are the system calls of one operation each.
+struct Calls {
   std::uint64_t save = 0;
   std::uint64_t load = 0;
-  std::uint64_t into_few_first = 0;
-  std::uint64_t into_many_first = 0;
   std::uint64_t into_few = 0;
   std::uint64_t into_many = 0;
+};
+
+// Counts holds the calls twice: made by archives just opened on files just made, which
+// read every access list, and made once the files have settled and an archive has seen
+// them, when it reads the lists only of what changed since; or the reason there are
+// none.
+struct Counts {
+  Calls fresh;
+  Calls settled;
   std::string failure;
 };
 
@@ -791,6 +799,29 @@ std::variant<std::uint64_t, std::string> counted_save(Bench& bench, const Store&
   return calls;
 }
 
+// count_round counts the calls of a load and of saves into `store` (empty), `few` and
+// `many` into `calls`, leaving every store as it was.
+void count_round(Bench& bench, Store& store, Store& few, Store& many, Calls& calls,
+                 const std::function<void(std::variant<std::uint64_t, std::string>,
+                                          std::uint64_t&)>& take,
+                 std::string& failure) {
+  std::vector<zu::Message> messages = bench.messages;
+  stamp(first_text(messages), ++bench.saves);
+  // Saved and loaded once outside the count, so the count finds everything as a repeated
+  // load does.
+  const std::optional<std::string> key = saved_and_checked(store, messages);
+  if (!key) {
+    failure = "load does not give back what was saved";
+  } else {
+    take(child_calls([&] { static_cast<void>(store.archive->load(*key, kScope)); }, [] {}),
+         calls.load);
+    if (::unlink(record_path(store, *key).c_str()) != 0) failure = system_error("unlink");
+  }
+  take(counted_save(bench, store), calls.save);
+  take(counted_save(bench, few), calls.into_few);
+  take(counted_save(bench, many), calls.into_many);
+}
+
 // count_calls counts the system calls of the operations the ratios are about.
 Counts count_calls(Bench& bench) {
   Counts counts;
@@ -811,43 +842,24 @@ Counts count_calls(Bench& bench) {
   std::optional<Store> store = provision(bench.scratch);
   Store* few = filled_store(bench, kFewRecords);
   Store* many = filled_store(bench, kManyRecords);
-  if (!store || few == nullptr || many == nullptr) {
-    counts.failure = "a store could not be made";
+  if (!store || few == nullptr || many == nullptr || !reopen(*few) || !reopen(*many)) {
+    counts.failure = "a store could not be made or opened again";
     if (store) discard(*store);
     return counts;
   }
-  std::vector<zu::Message> messages = bench.messages;
-  stamp(first_text(messages), ++bench.saves);
-  // Saved and loaded once outside the count, so the count finds everything as a repeated
-  // load does.
-  const std::optional<std::string> key = saved_and_checked(*store, messages);
-  if (!key) {
-    counts.failure = "load does not give back what was saved";
-  } else {
-    take(child_calls([&] { static_cast<void>(store->archive->load(*key, kScope)); }, [] {}),
-         counts.load);
-    if (::unlink(record_path(*store, *key).c_str()) != 0) counts.failure = system_error("unlink");
-  }
-  take(counted_save(bench, *store), counts.save);
-  if (!reopen(*few) || !reopen(*many)) {
-    counts.failure = "a filled store could not be opened again";
-    discard(*store);
-    return counts;
-  }
-  take(counted_save(bench, *few), counts.into_few_first);
-  take(counted_save(bench, *many), counts.into_many_first);
-  // The archive trusts an entry's list as read only once the entry's change time is a
-  // quarter of a second old; one save after that lets each archive's scan read them all.
+  count_round(bench, *store, *few, *many, counts.fresh, take, counts.failure);
+  // An archive trusts an access list as read only once its object's change time is a
+  // quarter of a second old; one save after that lets each archive read them all.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  for (Store* filled : {few, many}) {
+  std::vector<zu::Message> messages = bench.messages;
+  for (Store* filled : {&*store, few, many}) {
     stamp(first_text(messages), ++bench.saves);
     const auto warm = filled->archive->save(messages, kScope);
     const auto* saved = std::get_if<std::string>(&warm);
     if (saved == nullptr || ::unlink(record_path(*filled, *saved).c_str()) != 0)
-      counts.failure = "a filled store took no more records";
+      counts.failure = "a store took no more records";
   }
-  take(counted_save(bench, *few), counts.into_few);
-  take(counted_save(bench, *many), counts.into_many);
+  count_round(bench, *store, *few, *many, counts.settled, take, counts.failure);
   discard(*store);
   return counts;
 }
@@ -936,27 +948,24 @@ bool print_counts(const Counts& counts) {
     std::fprintf(stderr, "archive_bench: system calls not counted: %s\n", counts.failure.c_str());
     return false;
   }
-  std::printf("\nSystem calls per operation (memory management left out):\n");
-  std::printf("  save into an empty store          %6llu\n",
-              static_cast<unsigned long long>(counts.save));
-  std::printf("  load                              %6llu\n",
-              static_cast<unsigned long long>(counts.load));
-  const auto per_entry = [](std::uint64_t few, std::uint64_t many) {
-    return (static_cast<double>(many) - static_cast<double>(few)) /
+  const auto row = [](const char* what, std::uint64_t fresh, std::uint64_t settled) {
+    std::printf("  %-32s %8llu %10llu\n", what, static_cast<unsigned long long>(fresh),
+                static_cast<unsigned long long>(settled));
+  };
+  const auto per_entry = [](const Calls& calls) {
+    return (static_cast<double>(calls.into_many) - static_cast<double>(calls.into_few)) /
            static_cast<double>(kManyRecords - kFewRecords);
   };
-  std::printf("                                    first scan   entries known\n");
-  std::printf("  save into %3lld records            %6llu       %6llu\n",
-              static_cast<long long>(kFewRecords),
-              static_cast<unsigned long long>(counts.into_few_first),
-              static_cast<unsigned long long>(counts.into_few));
-  std::printf("  save into %3lld records            %6llu       %6llu\n",
-              static_cast<long long>(kManyRecords),
-              static_cast<unsigned long long>(counts.into_many_first),
-              static_cast<unsigned long long>(counts.into_many));
-  std::printf("  per stored entry (capacity scan)  %9.2f    %9.2f\n",
-              per_entry(counts.into_few_first, counts.into_many_first),
-              per_entry(counts.into_few, counts.into_many));
+  const std::string few = "save into " + std::to_string(kFewRecords) + " records";
+  const std::string many = "save into " + std::to_string(kManyRecords) + " records";
+  std::printf("\nSystem calls per operation (memory management left out):\n");
+  std::printf("  %-32s %8s %10s\n", "", "fresh", "settled");
+  row("save into an empty store", counts.fresh.save, counts.settled.save);
+  row("load", counts.fresh.load, counts.settled.load);
+  row(few.c_str(), counts.fresh.into_few, counts.settled.into_few);
+  row(many.c_str(), counts.fresh.into_many, counts.settled.into_many);
+  std::printf("  %-32s %8.2f %10.2f\n", "per stored entry (capacity scan)",
+              per_entry(counts.fresh), per_entry(counts.settled));
   std::fflush(stdout);
   return true;
 }
