@@ -169,8 +169,10 @@ TEST_F(Revisit, TheShortcutRefusesEveryChangeTheWalkRefuses) {
   }
 }
 
-TEST_F(Revisit, AccessListsOnAnyOfTheThreeAreRefusedByBoth) {
-  const std::function<bool(const Pair&)> changes[] = {
+// access_list_changes gives the key file, the store, and the key's directory (a default
+// list) an access list each; a change returns false where the file system keeps none.
+std::vector<std::function<bool(const Pair&)>> access_list_changes() {
+  return {
       [](const Pair& p) { return testing::add_acl_entry(p.key_path, testing::kOtherUser); },
       [](const Pair& p) { return testing::add_acl_entry(p.store_path, testing::kOtherUser); },
       [](const Pair& p) {
@@ -178,6 +180,10 @@ TEST_F(Revisit, AccessListsOnAnyOfTheThreeAreRefusedByBoth) {
                                       testing::kOtherUser, true);
       },
   };
+}
+
+TEST_F(Revisit, AccessListsOnAnyOfTheThreeAreRefusedByBoth) {
+  const auto changes = access_list_changes();
   for (const auto& change : changes) {
     Scratch scratch;
     const Pair pair = admit(scratch.at("store"), scratch.at("keys/archive.key"));
@@ -191,17 +197,10 @@ TEST_F(Revisit, AccessListsOnAnyOfTheThreeAreRefusedByBoth) {
 // A re-verification may skip reading the lists of an object it saw free of them at the
 // same settled change time; a list added to any of the three afterwards is still refused.
 TEST_F(Revisit, AccessListsAddedAfterTheShortcutRememberedThePairAreRefused) {
-  const std::function<bool(const Pair&)> changes[] = {
-      [](const Pair& p) { return testing::add_acl_entry(p.key_path, testing::kOtherUser); },
-      [](const Pair& p) { return testing::add_acl_entry(p.store_path, testing::kOtherUser); },
-      [](const Pair& p) {
-        return testing::add_acl_entry(p.key_path.substr(0, p.key_path.rfind('/')),
-                                      testing::kOtherUser, true);
-      },
-  };
+  const auto changes = access_list_changes();
   std::vector<std::unique_ptr<Scratch>> scratches;
   std::vector<Pair> pairs;
-  for (std::size_t i = 0; i < std::size(changes); ++i) {
+  for (std::size_t i = 0; i < changes.size(); ++i) {
     scratches.push_back(std::make_unique<Scratch>());
     pairs.push_back(admit(scratches.back()->at("store"), scratches.back()->at("keys/archive.key")));
   }
