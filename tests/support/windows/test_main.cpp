@@ -75,9 +75,21 @@ Child::Child(const std::string& name, const std::vector<std::string>& arguments)
   for (const std::string& argument : arguments) line += L" " + quoted(wide(argument));
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process_) == 0) {
-    ADD_FAILURE() << "CreateProcessW failed: " << ::GetLastError();
+  // Wine's server now and then fails a process creation under load with
+  // ERROR_INTERNAL_ERROR, before any child exists; such a start is tried again, any other
+  // failure is the test's.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 5 && started == FALSE; ++attempt) {
+    if (attempt > 0) ::Sleep(200);
+    started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process_);
+    error = started != FALSE ? 0 : ::GetLastError();
+    if (started == FALSE && error != ERROR_INTERNAL_ERROR) break;
+    if (started == FALSE) std::fprintf(stderr, "zu test: CreateProcessW failed with 1359, again\n");
+  }
+  if (started == FALSE) {
+    ADD_FAILURE() << "CreateProcessW failed: " << error;
     process_ = PROCESS_INFORMATION{};
   }
 }
